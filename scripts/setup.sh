@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing the program needs.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build pkg-config git
+  # GUI and printing
+  qt6-base-dev qt6-base-dev-tools libqt6printsupport6 libgl-dev libx11-dev libxcb1-dev
+  # libraries
+  libgtest-dev libgmock-dev googletest libbenchmark-dev libsqlite3-dev
+  nlohmann-json3-dev libcli11-dev
+  # headless and real-window GUI runs, screenshots, window manager for the X11 tests
+  xvfb xauth x11-utils xdotool openbox imagemagick
+  # CJK fonts so that no caption shows empty boxes
+  fonts-noto-cjk fonts-wqy-zenhei
+  # the Windows layer: cross compiler and a runner
+  g++-mingw-w64-x86-64-posix wine wine64
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
