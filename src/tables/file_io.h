@@ -1,0 +1,69 @@
+// The seam between the table operations and the operating system: files read
+// and written at an offset, their length, and exclusive byte-range locks.
+// One implementation per platform (POSIX with open-file-description locks,
+// Windows with LockFileEx) and a fault-injecting double for tests.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "table_error.h"
+
+namespace tables {
+
+class File {
+public:
+    virtual ~File() = default;
+    // Reads up to n bytes at offset; returns the count read (short at the end
+    // of the file) or a negative result code (-11 hardware, -15 end of file …).
+    virtual std::int64_t readAt(std::int64_t offset, void* buf, std::size_t n) = 0;
+    // Writes all n bytes at offset; 0 or a result code (-14 disk full …).
+    virtual TableError writeAt(std::int64_t offset, const void* buf, std::size_t n) = 0;
+    // The file's length, or a negative result code.
+    virtual std::int64_t size() = 0;
+    virtual TableError truncate(std::int64_t length) = 0;
+    virtual TableError sync() = 0;
+    // Exclusive lock of [offset, offset + length), failing at once when
+    // another process holds any byte of it (-12 or -13). Locks belong to this
+    // File object: closing another File of the same path never drops them.
+    virtual TableError lock(std::int64_t offset, std::int64_t length) = 0;
+    virtual TableError unlock(std::int64_t offset, std::int64_t length) = 0;
+};
+
+struct FileOpenRequest {
+    bool readOnly = false;
+    int sharing = 1;  // 1 shared, 2 deny read, 3 deny write, 4 exclusive
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    // Opens an existing file (never creates one). On failure returns null and
+    // stores the mapped result code (-3 not found, -6 access denied, -12
+    // sharing violation, -5 too many open files, -4 bad path, -1 otherwise).
+    virtual std::unique_ptr<File> open(const std::string& path, const FileOpenRequest& request,
+                                       TableError* error) = 0;
+    // Creates a new file, failing when it exists.
+    virtual std::unique_ptr<File> create(const std::string& path, TableError* error) = 0;
+    // The absolute form of a path (no check that it exists).
+    virtual std::string absolutePath(const std::string& path) = 0;
+    // The name of an existing directory entry in the same folder that equals
+    // `path`'s last component without regard to ASCII letter case, or `path`
+    // itself when none does (Windows compares names that way already).
+    virtual std::string resolveCase(const std::string& path) = 0;
+    virtual std::uint32_t tickCount() = 0;  // milliseconds
+    virtual void sleepMs(std::uint32_t ms) = 0;
+};
+
+// The platform's file system.
+FileSystem& systemFileSystem();
+
+// The file system the table operations use: the platform's unless a test put
+// another in place (pass null to restore the platform's).
+FileSystem& currentFileSystem();
+void setFileSystemForTesting(FileSystem* fs);
+
+}  // namespace tables

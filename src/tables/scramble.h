@@ -1,0 +1,57 @@
+// The protection of table and memo files: the password digest text and the
+// page-wise keystream that every byte from offset 4 on is combined with.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tables {
+
+// MD5 (RFC 1321) of `data`.
+std::array<std::uint8_t, 16> md5(std::string_view data);
+
+// RC4 as published: the key schedule over every byte of the key, then the
+// output generator.
+class Rc4 {
+public:
+    explicit Rc4(std::string_view key);
+    std::uint8_t next();
+    void skip(std::size_t n);
+    void generate(std::uint8_t* out, std::size_t n);
+
+private:
+    std::array<std::uint8_t, 256> s_{};
+    std::uint8_t i_ = 0, j_ = 0;
+};
+
+// The 32-character digest text of a password: the MD5 digest's bytes in
+// reverse order, each as two lowercase hex digits.
+std::string passwordDigestText(std::string_view password);
+
+// Combines file bytes with the keystream of a password. With an empty
+// password it does nothing. apply() at file offset `offset` works on any byte
+// range; bytes at offsets 0..3 (the magic) are never changed. Keystreams of
+// 4096-byte pages are made on demand and the most recent ones are kept, so
+// reading a file front to back costs one page generator per page.
+class Scrambler {
+public:
+    explicit Scrambler(std::string_view password);
+    bool active() const { return !password_.empty(); }
+    void apply(std::int64_t offset, std::uint8_t* data, std::size_t n);
+    void apply(std::int64_t offset, char* data, std::size_t n) {
+        apply(offset, reinterpret_cast<std::uint8_t*>(data), n);
+    }
+
+private:
+    std::string password_;
+    std::string digest_;
+    struct Impl;
+    std::shared_ptr<Impl> impl_;
+};
+
+}  // namespace tables
