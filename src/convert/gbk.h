@@ -10,7 +10,7 @@ namespace convert {
 
 // GBK bytes to UTF-8. Never fails: a double-byte character cut in half at the
 // end of the text (a full text field) is dropped, and any other byte sequence
-// that is not GBK becomes U+FFFD.
+// that is not GBK becomes U+FFFD. The text ends at its first zero byte.
 std::string gbkToUtf8(std::string_view gbk);
 
 // UTF-8 to GBK; nullopt when the text holds a character GBK cannot hold (or
@@ -18,7 +18,8 @@ std::string gbkToUtf8(std::string_view gbk);
 std::optional<std::string> utf8ToGbk(std::string_view utf8);
 
 // The first character of `utf8` that GBK cannot hold, as UTF-8, or empty when
-// every character converts (for the operator's message).
+// every character converts (for the operator's message). Bytes that are not
+// UTF-8 give U+FFFD, so that this is empty exactly when utf8ToGbk succeeds.
 std::string firstCharacterNotInGbk(std::string_view utf8);
 
 }  // namespace convert
