@@ -33,7 +33,8 @@ protected:
         dir_ = fs::temp_directory_path() /
                ("lanhe_io_" + std::to_string(rd()) + "_" + std::to_string(serial++));
         fs::create_directories(dir_);
-        base_ = dir_.generic_string();
+        const auto u8 = dir_.generic_u8string();
+        base_.assign(reinterpret_cast<const char*>(u8.data()), u8.size());
     }
     void TearDown() override {
         std::error_code ec;
