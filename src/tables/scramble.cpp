@@ -141,83 +141,114 @@ namespace {
 
 constexpr std::int64_t kPageSize = 4096;
 constexpr std::size_t kPageDiscard = 36;
+constexpr std::size_t kPageKeySize = 40;
 constexpr std::int64_t kFirstScrambled = 4;
 constexpr int kPageCacheSlots = 8;
+constexpr int kMaxBatch = 4;
 
-// The page generators make nearly all of the keystream, so they get a
-// tighter RC4: state in 32-bit cells (no partial-register stalls) and two
-// generators stepped side by side, whose independent dependency chains keep
-// the CPU busy while one waits on a load.
-struct FastRc4 {
+// The page generators make nearly all of the keystream, so they get a tighter
+// RC4: state in 32-bit cells (no partial-register stalls), and several
+// generators stepped side by side so that their independent dependency chains
+// keep the CPU busy while one of them waits on a load.
+struct PageRc4 {
     std::uint32_t s[256];
-    std::uint32_t i = 0, j = 0;
-
-    explicit FastRc4(const std::uint8_t* key, std::size_t len) {
-        for (std::uint32_t k = 0; k < 256; ++k) s[k] = k;
-        std::uint32_t jj = 0;
-        std::size_t ki = 0;
-        for (std::uint32_t k = 0; k < 256; ++k) {
-            std::uint32_t t = s[k];
-            jj = (jj + t + key[ki]) & 0xff;
-            if (++ki == len) ki = 0;
-            s[k] = s[jj];
-            s[jj] = t;
-        }
-    }
-
-    inline std::uint8_t step() {
-        i = (i + 1) & 0xff;
-        std::uint32_t a = s[i];
-        j = (j + a) & 0xff;
-        std::uint32_t b = s[j];
-        s[i] = b;
-        s[j] = a;
-        return std::uint8_t(s[(a + b) & 0xff]);
-    }
-
-    void generate(std::uint8_t* out, std::size_t n) {
-        std::uint32_t ii = i, jj = j;
-        for (std::size_t k = 0; k < n; ++k) {
-            ii = (ii + 1) & 0xff;
-            std::uint32_t a = s[ii];
-            jj = (jj + a) & 0xff;
-            std::uint32_t b = s[jj];
-            s[ii] = b;
-            s[jj] = a;
-            out[k] = std::uint8_t(s[(a + b) & 0xff]);
-        }
-        i = ii;
-        j = jj;
-    }
-
-    // Two generators at once, n bytes each.
-    static void generatePair(FastRc4& g1, std::uint8_t* out1, FastRc4& g2, std::uint8_t* out2,
-                             std::size_t n) {
-        std::uint32_t i1 = g1.i, j1 = g1.j, i2 = g2.i, j2 = g2.j;
-        std::uint32_t* s1 = g1.s;
-        std::uint32_t* s2 = g2.s;
-        for (std::size_t k = 0; k < n; ++k) {
-            i1 = (i1 + 1) & 0xff;
-            i2 = (i2 + 1) & 0xff;
-            std::uint32_t a1 = s1[i1];
-            std::uint32_t a2 = s2[i2];
-            j1 = (j1 + a1) & 0xff;
-            j2 = (j2 + a2) & 0xff;
-            std::uint32_t b1 = s1[j1];
-            std::uint32_t b2 = s2[j2];
-            s1[i1] = b1;
-            s2[i2] = b2;
-            s1[j1] = a1;
-            s2[j2] = a2;
-            out1[k] = std::uint8_t(s1[(a1 + b1) & 0xff]);
-            out2[k] = std::uint8_t(s2[(a2 + b2) & 0xff]);
-        }
-        g1.i = i1;
-        g1.j = j1;
-        g2.i = i2;
-        g2.j = j2;
-    }
+    std::uint32_t i, j;
 };
+
+#if defined(__GNUC__)
+#define LANHE_INLINE inline __attribute__((always_inline))
+#else
+#define LANHE_INLINE inline
+#endif
+
+LANHE_INLINE void scheduleStep(std::uint32_t* s, const std::uint8_t* key, std::uint32_t k,
+                               std::uint32_t ki, std::uint32_t& j) {
+    std::uint32_t t = s[k];
+    j = (j + t + key[ki]) & 0xff;
+    s[k] = s[j];
+    s[j] = t;
+}
+
+LANHE_INLINE std::uint8_t outputStep(std::uint32_t* s, std::uint32_t& i, std::uint32_t& j) {
+    i = (i + 1) & 0xff;
+    std::uint32_t a = s[i];
+    j = (j + a) & 0xff;
+    std::uint32_t b = s[j];
+    s[i] = b;
+    s[j] = a;
+    return static_cast<std::uint8_t>(s[(a + b) & 0xff]);
+}
+
+// Keys every generator of g[0..N) with its 40-byte key, drops the first 36
+// output bytes and writes the next 4096 to out[q]. Locals instead of arrays
+// for i and j, so they stay in registers (stores into s could alias an array).
+template <int N>
+void makePages(PageRc4* g, const std::uint8_t (*keys)[kPageKeySize], std::uint8_t* const* out);
+
+template <>
+void makePages<1>(PageRc4* g, const std::uint8_t (*keys)[kPageKeySize], std::uint8_t* const* out) {
+    std::uint32_t* s0 = g[0].s;
+    for (std::uint32_t k = 0; k < 256; ++k) s0[k] = k;
+    std::uint32_t i0 = 0, j0 = 0, ki = 0;
+    for (std::uint32_t k = 0; k < 256; ++k) {
+        scheduleStep(s0, keys[0], k, ki, j0);
+        if (++ki == kPageKeySize) ki = 0;
+    }
+    j0 = 0;
+    for (std::size_t k = 0; k < kPageDiscard; ++k) outputStep(s0, i0, j0);
+    std::uint8_t* o0 = out[0];
+    for (std::int64_t k = 0; k < kPageSize; ++k) o0[k] = outputStep(s0, i0, j0);
+}
+
+template <>
+void makePages<2>(PageRc4* g, const std::uint8_t (*keys)[kPageKeySize], std::uint8_t* const* out) {
+    std::uint32_t *s0 = g[0].s, *s1 = g[1].s;
+    for (std::uint32_t k = 0; k < 256; ++k) s0[k] = s1[k] = k;
+    std::uint32_t i0 = 0, j0 = 0, i1 = 0, j1 = 0, ki = 0;
+    for (std::uint32_t k = 0; k < 256; ++k) {
+        scheduleStep(s0, keys[0], k, ki, j0);
+        scheduleStep(s1, keys[1], k, ki, j1);
+        if (++ki == kPageKeySize) ki = 0;
+    }
+    j0 = j1 = 0;
+    for (std::size_t k = 0; k < kPageDiscard; ++k) {
+        outputStep(s0, i0, j0);
+        outputStep(s1, i1, j1);
+    }
+    std::uint8_t *o0 = out[0], *o1 = out[1];
+    for (std::int64_t k = 0; k < kPageSize; ++k) {
+        o0[k] = outputStep(s0, i0, j0);
+        o1[k] = outputStep(s1, i1, j1);
+    }
+}
+
+template <>
+void makePages<4>(PageRc4* g, const std::uint8_t (*keys)[kPageKeySize], std::uint8_t* const* out) {
+    std::uint32_t *s0 = g[0].s, *s1 = g[1].s, *s2 = g[2].s, *s3 = g[3].s;
+    for (std::uint32_t k = 0; k < 256; ++k) s0[k] = s1[k] = s2[k] = s3[k] = k;
+    std::uint32_t i0 = 0, j0 = 0, i1 = 0, j1 = 0, i2 = 0, j2 = 0, i3 = 0, j3 = 0, ki = 0;
+    for (std::uint32_t k = 0; k < 256; ++k) {
+        scheduleStep(s0, keys[0], k, ki, j0);
+        scheduleStep(s1, keys[1], k, ki, j1);
+        scheduleStep(s2, keys[2], k, ki, j2);
+        scheduleStep(s3, keys[3], k, ki, j3);
+        if (++ki == kPageKeySize) ki = 0;
+    }
+    j0 = j1 = j2 = j3 = 0;
+    for (std::size_t k = 0; k < kPageDiscard; ++k) {
+        outputStep(s0, i0, j0);
+        outputStep(s1, i1, j1);
+        outputStep(s2, i2, j2);
+        outputStep(s3, i3, j3);
+    }
+    std::uint8_t *o0 = out[0], *o1 = out[1], *o2 = out[2], *o3 = out[3];
+    for (std::int64_t k = 0; k < kPageSize; ++k) {
+        o0[k] = outputStep(s0, i0, j0);
+        o1[k] = outputStep(s1, i1, j1);
+        o2[k] = outputStep(s2, i2, j2);
+        o3[k] = outputStep(s3, i3, j3);
+    }
+}
 
 inline void xorBytes(std::uint8_t* data, const std::uint8_t* key, std::size_t n) {
     std::size_t k = 0;
@@ -234,15 +265,14 @@ inline void xorBytes(std::uint8_t* data, const std::uint8_t* key, std::size_t n)
 }  // namespace
 
 struct Scrambler::Impl {
-    explicit Impl(std::string_view password, const std::string& digest)
-        : master(password) {
-        std::memcpy(pageKey + 4, digest.data(), 32);
+    Impl(std::string_view password, const std::string& digest) : master(password) {
+        std::memcpy(digestText, digest.data(), sizeof digestText);
     }
 
     // The master keystream from byte 0 on, grown as further pages are needed.
     Rc4 master;
     std::vector<std::uint8_t> masterBytes;
-    std::uint8_t pageKey[40] = {};
+    std::uint8_t digestText[32];
 
     struct Slot {
         std::int64_t page = -1;
@@ -251,12 +281,13 @@ struct Scrambler::Impl {
     };
     Slot slots[kPageCacheSlots];
     std::uint64_t clock = 0;
+    std::int64_t nextAhead = -1;  // the page after the last batch made
+    PageRc4 generators[kMaxBatch];
 
     std::uint32_t pageWord(std::int64_t page) {
         auto end = static_cast<std::size_t>(page) * 4 + 4;
         if (masterBytes.size() < end) {
-            std::size_t want = std::max<std::size_t>(end, masterBytes.size() * 2);
-            want = std::max<std::size_t>(want, 4096);
+            std::size_t want = std::max<std::size_t>({end, masterBytes.size() * 2, 4096});
             std::size_t have = masterBytes.size();
             masterBytes.resize(want);
             master.generate(masterBytes.data() + have, want - have);
@@ -264,51 +295,61 @@ struct Scrambler::Impl {
         return loadLe32(masterBytes.data() + static_cast<std::size_t>(page) * 4);
     }
 
-    FastRc4 pageGenerator(std::int64_t page) {
+    void pageKey(std::int64_t page, std::uint8_t (&key)[kPageKeySize]) {
         std::uint32_t w = pageWord(page);
-        storeLe32(pageKey, w);
-        storeLe32(pageKey + 36, w ^ static_cast<std::uint32_t>(page));
-        FastRc4 g(pageKey, sizeof pageKey);
-        std::uint8_t discard[kPageDiscard];
-        g.generate(discard, kPageDiscard);
-        return g;
+        storeLe32(key, w);
+        std::memcpy(key + 4, digestText, 32);
+        storeLe32(key + 36, w ^ static_cast<std::uint32_t>(page));
     }
 
     Slot* find(std::int64_t page) {
         for (auto& s : slots)
-            if (s.page == page) {
-                s.used = ++clock;
-                return &s;
-            }
+            if (s.page == page) return &s;
         return nullptr;
     }
 
-    Slot* victim(const Slot* keep) {
+    // The least recently used slot not among the first `taken` of `batch`.
+    Slot* victim(Slot* const* batch, int taken) {
         Slot* v = nullptr;
-        for (auto& s : slots)
-            if (&s != keep && (!v || s.used < v->used)) v = &s;
+        for (auto& s : slots) {
+            if (std::find(batch, batch + taken, &s) != batch + taken) continue;
+            if (!v || s.used < v->used) v = &s;
+        }
         return v;
     }
 
-    // The keystream of `page`. On a miss the following page is made along
-    // with it (both generators run side by side for about the cost of one),
-    // because reads run front to back.
+    // The keystream of `page`. A miss makes a batch starting there: four pages
+    // when the reader has just run off the end of the previous batch (a front-
+    // to-back read), else two, because a record may straddle the page end.
+    // Side by side the extra generators cost far less than one alone.
     const std::uint8_t* page(std::int64_t page) {
-        if (Slot* s = find(page)) return s->bytes;
-        Slot* first = victim(nullptr);
-        first->page = page;
-        first->used = ++clock;
-        FastRc4 g1 = pageGenerator(page);
-        if (find(page + 1)) {
-            g1.generate(first->bytes, kPageSize);
-            return first->bytes;
+        if (Slot* s = find(page)) {
+            s->used = ++clock;
+            return s->bytes;
         }
-        Slot* second = victim(first);
-        second->page = page + 1;
-        second->used = clock;  // older than `first`, so it goes first if unused
-        FastRc4 g2 = pageGenerator(page + 1);
-        FastRc4::generatePair(g1, first->bytes, g2, second->bytes, kPageSize);
-        return first->bytes;
+        const int want = page == nextAhead ? 4 : 2;
+        Slot* batch[kMaxBatch];
+        std::uint8_t keys[kMaxBatch][kPageKeySize];
+        std::uint8_t* out[kMaxBatch];
+        int n = 0;
+        for (std::int64_t q = page; q < page + want; ++q) {
+            if (q != page && find(q)) break;
+            Slot* s = victim(batch, n);
+            s->page = q;
+            pageKey(q, keys[n]);
+            out[n] = s->bytes;
+            batch[n++] = s;
+        }
+        if (n == 4) {
+            makePages<4>(generators, keys, out);
+        } else {
+            for (int k = 0; k + 1 < n; k += 2) makePages<2>(generators, keys + k, out + k);
+            if (n % 2) makePages<1>(generators, keys + n - 1, out + n - 1);
+        }
+        // Later pages of the batch count as older, so they go first if unused.
+        for (int k = n - 1; k >= 0; --k) batch[k]->used = ++clock;
+        nextAhead = page + n;
+        return batch[0]->bytes;
     }
 };
 
