@@ -442,6 +442,153 @@ TEST(FileSystemSeam, TestsCanPutAnotherFileSystemInPlace) {
     EXPECT_EQ(&currentFileSystem(), &systemFileSystem());
 }
 
+// ---------------------------------------------------------------- the test double
+
+using testing::FaultFileSystem;
+
+TEST_F(FileIoTest, FaultWritesTearAtTheLimitAndThenFail) {
+    make("t.edb", std::string(20, '.'));
+    FaultFileSystem fault;
+    auto f = fault.open(path("t.edb"), FileOpenRequest{}, nullptr);
+    ASSERT_TRUE(f);
+    fault.failWritesAfter(10);
+    EXPECT_EQ(f->writeAt(0, "aaaaaa", 6), 0);
+    EXPECT_EQ(f->writeAt(6, "bbbbbbbb", 8), -14);  // 4 of them still land
+    EXPECT_EQ(f->writeAt(14, "c", 1), -14);
+    EXPECT_EQ(fault.counts().writes, 3);
+    EXPECT_EQ(fault.counts().bytesWritten, 10);
+    EXPECT_EQ(readAll(*f), "aaaaaabbbb" + std::string(10, '.'));
+    fault.clearFaults();
+    EXPECT_EQ(f->writeAt(14, "c", 1), 0);
+    EXPECT_EQ(readAll(*f), "aaaaaabbbb....c.....");
+}
+
+TEST_F(FileIoTest, FaultReadsComeBackShortOrFail) {
+    make("t.edb", std::string(100, 'r'));
+    FaultFileSystem fault;
+    auto f = fault.open(path("t.edb"), FileOpenRequest{}, nullptr);
+    ASSERT_TRUE(f);
+    char buf[20];
+    fault.shortReadsAfter(30);
+    EXPECT_EQ(f->readAt(0, buf, 20), 20);
+    EXPECT_EQ(f->readAt(20, buf, 20), 10);
+    EXPECT_EQ(f->readAt(40, buf, 20), 0);
+    EXPECT_EQ(fault.counts().bytesRead, 30);
+    fault.clearFaults();
+    fault.failReadsAfter(5, -11);
+    EXPECT_EQ(f->readAt(0, buf, 20), 5);
+    EXPECT_EQ(f->readAt(0, buf, 20), -11);
+    fault.clearFaults();
+    EXPECT_EQ(f->readAt(90, buf, 20), 10);  // a real short read at the end
+}
+
+TEST_F(FileIoTest, FaultLocksFailOnRequestAndHeldLocksAreTracked) {
+    make("t.edb", "data");
+    FaultFileSystem fault;
+    auto a = fault.open(path("t.edb"), FileOpenRequest{}, nullptr);
+    auto b = fault.open(path("t.edb"), FileOpenRequest{}, nullptr);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(fault.openFiles(), 2);
+
+    fault.failLocks(-13, 2);
+    EXPECT_EQ(a->lock(16, 1), 0);
+    EXPECT_EQ(a->lock(200, 1), 0);
+    EXPECT_EQ(a->lock(300, 1), -13);
+    fault.clearFaults();
+    fault.failLocksOverlapping(400, 10);
+    EXPECT_EQ(b->lock(405, 1), -13);
+    EXPECT_EQ(b->lock(410, 1), 0);
+    // Real conflicts still come from the real file system.
+    EXPECT_EQ(b->lock(16, 1), -13);
+
+    using Held = FaultFileSystem::HeldLock;
+    const std::string p = path("t.edb");
+    EXPECT_EQ(fault.heldLocks(), (std::vector<Held>{{p, 16, 1}, {p, 200, 1}, {p, 410, 1}}));
+    EXPECT_EQ(a->unlock(200, 1), 0);
+    EXPECT_EQ(fault.heldLocks(), (std::vector<Held>{{p, 16, 1}, {p, 410, 1}}));
+    a.reset();
+    EXPECT_EQ(fault.heldLocks(), (std::vector<Held>{{p, 410, 1}}));
+    EXPECT_EQ(fault.openFiles(), 1);
+    EXPECT_EQ(fault.counts().closes, 1);
+    EXPECT_EQ(b->lock(16, 1), 0);  // the destroyed File really let go
+    fault.failUnlocks(-29);
+    EXPECT_EQ(b->unlock(16, 1), -29);
+    EXPECT_EQ(fault.heldLocks().size(), 2u);
+    EXPECT_EQ(fault.counts().locks, 7);
+    EXPECT_EQ(fault.counts().unlocks, 2);
+}
+
+TEST_F(FileIoTest, FaultOpenFailsForChosenPaths) {
+    make("t.edb", "table");
+    make("t.EDT", "memo");
+    FaultFileSystem fault;
+    fault.failOpen(-12, ".edt");
+    TableError e = 0;
+    EXPECT_FALSE(fault.open(path("t.EDT"), FileOpenRequest{}, &e));
+    EXPECT_EQ(e, -12);
+    EXPECT_TRUE(fault.open(path("t.edb"), FileOpenRequest{}, &e));
+    EXPECT_EQ(e, 0);
+    EXPECT_TRUE(fault.create(path("new.edt"), &e));  // create is spared unless asked
+    fault.failOpen(-5, "", /*alsoCreate=*/true);
+    EXPECT_FALSE(fault.open(path("t.edb"), FileOpenRequest{}, &e));
+    EXPECT_EQ(e, -5);
+    EXPECT_FALSE(fault.create(path("other.edb"), &e));
+    EXPECT_EQ(e, -5);
+    EXPECT_FALSE(fs::exists(dir_ / "other.edb"));
+    EXPECT_EQ(fault.counts().opens, 3);
+    EXPECT_EQ(fault.counts().creates, 2);
+    // Errors of the real file system come through unchanged.
+    fault.clearFaults();
+    EXPECT_FALSE(fault.open(path("missing.edb"), FileOpenRequest{}, &e));
+    EXPECT_EQ(e, -3);
+}
+
+TEST_F(FileIoTest, FaultSizeTruncateAndSync) {
+    make("t.edb", "0123456789");
+    FaultFileSystem fault;
+    auto f = fault.open(path("t.edb"), FileOpenRequest{}, nullptr);
+    ASSERT_TRUE(f);
+    fault.failSize(-1);
+    fault.failTruncate(-11);
+    fault.failSync(-14);
+    EXPECT_EQ(f->size(), -1);
+    EXPECT_EQ(f->truncate(2), -11);
+    EXPECT_EQ(f->sync(), -14);
+    fault.clearFaults();
+    EXPECT_EQ(f->size(), 10);  // the failed truncate did not reach the file
+    EXPECT_EQ(f->truncate(2), 0);
+    EXPECT_EQ(f->size(), 2);
+    EXPECT_EQ(fault.counts().truncates, 2);
+    EXPECT_EQ(fault.counts().syncs, 1);
+}
+
+TEST_F(FileIoTest, FaultFakeClockSleepsWithoutWaiting) {
+    FaultFileSystem fault;
+    fault.useFakeClock(0xFFFFFF00u);
+    auto started = std::chrono::steady_clock::now();
+    fault.sleepMs(100000);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_EQ(fault.tickCount(), std::uint32_t(0xFFFFFF00u + 100000u));  // wraps like GetTickCount
+    fault.advanceClock(5);
+    EXPECT_EQ(fault.tickCount(), std::uint32_t(0xFFFFFF00u + 100005u));
+    EXPECT_EQ(fault.counts().sleeps, 1);
+    EXPECT_EQ(fault.counts().sleptMs, 100000);
+}
+
+TEST_F(FileIoTest, FaultFilesMayOutliveTheirFileSystem) {
+    make("t.edb", "data");
+    std::unique_ptr<File> f;
+    {
+        FaultFileSystem fault;
+        f = fault.open(path("t.edb"), FileOpenRequest{}, nullptr);
+        ASSERT_TRUE(f);
+        ASSERT_EQ(f->lock(0, 4), 0);
+    }
+    EXPECT_EQ(readAll(*f), "data");
+    EXPECT_EQ(f->unlock(0, 4), 0);
+    f.reset();
+}
+
 // ---------------------------------------------------------------- other processes
 
 #ifndef _WIN32
