@@ -16,7 +16,8 @@ namespace tables {
 std::array<std::uint8_t, 16> md5(std::string_view data);
 
 // RC4 as published: the key schedule over every byte of the key, then the
-// output generator.
+// output generator. An empty key (which the published schedule does not
+// allow) leaves the identity permutation.
 class Rc4 {
 public:
     explicit Rc4(std::string_view key);
@@ -37,7 +38,8 @@ std::string passwordDigestText(std::string_view password);
 // password it does nothing. apply() at file offset `offset` works on any byte
 // range; bytes at offsets 0..3 (the magic) are never changed. Keystreams of
 // 4096-byte pages are made on demand and the most recent ones are kept, so
-// reading a file front to back costs one page generator per page.
+// reading a file front to back costs one page generator per page. Copies
+// share those caches: a Scrambler and its copies belong to one thread.
 class Scrambler {
 public:
     explicit Scrambler(std::string_view password);
