@@ -77,7 +77,8 @@ std::string gbkToUtf8(std::string_view gbk) {
         const auto b = static_cast<unsigned char>(gbk[i]);
         if (b <= 0x80) {  // ASCII, and 0x80 (the euro sign) is a character of its own
             ++i;
-        } else if (isLead(b) && i + 1 < gbk.size() && isTrail(static_cast<unsigned char>(gbk[i + 1]))) {
+        } else if (isLead(b) && i + 1 < gbk.size() &&
+                   isTrail(static_cast<unsigned char>(gbk[i + 1]))) {
             i += 2;
         } else if (isLead(b) && i + 1 == gbk.size()) {
             // The second half was cut off by a full text field: show nothing.

@@ -2,11 +2,11 @@
 // maps for code page 936 (0x80 is the euro sign, 0xA1A4 the middle dot),
 // except for the user-defined areas, which Windows sends to the private use
 // area and glibc leaves unmapped.
-#include "gbk_platform.h"
-
 #include <iconv.h>
 
 #include <cerrno>
+
+#include "gbk_platform.h"
 
 namespace convert::detail {
 namespace {
@@ -14,7 +14,7 @@ namespace {
 // One converter per direction and thread, opened on first use: opening is
 // far dearer than a conversion.
 class Converter {
-public:
+  public:
     Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
     ~Converter() {
         if (ok()) iconv_close(cd_);
@@ -38,7 +38,7 @@ public:
         return rc != static_cast<std::size_t>(-1) && srcLeft == 0;
     }
 
-private:
+  private:
     bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
     iconv_t cd_;
 };

@@ -1,9 +1,9 @@
 // Code page 936 through the Windows converter, by way of UTF-16.
-#include "gbk_platform.h"
-
 #include <windows.h>
 
 #include <climits>
+
+#include "gbk_platform.h"
 
 namespace convert::detail {
 namespace {
@@ -16,7 +16,8 @@ bool toWide(UINT codePage, std::string_view in, std::wstring& wide) {
     const int n = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, in.data(), inLen, nullptr, 0);
     if (n <= 0) return false;
     wide.resize(static_cast<std::size_t>(n));
-    return MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, in.data(), inLen, wide.data(), n) == n;
+    return MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, in.data(), inLen, wide.data(), n) ==
+           n;
 }
 
 }  // namespace
@@ -26,11 +27,13 @@ bool gbkRunToUtf8(std::string_view gbk, std::string& out) {
     std::wstring wide;
     if (!toWide(kGbk, gbk, wide)) return false;
     const int wideLen = static_cast<int>(wide.size());
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLen, nullptr, 0, nullptr, nullptr);
+    const int n =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLen, nullptr, 0, nullptr, nullptr);
     if (n <= 0) return false;
     const std::size_t start = out.size();
     out.resize(start + static_cast<std::size_t>(n));
-    return WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLen, out.data() + start, n, nullptr, nullptr) == n;
+    return WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLen, out.data() + start, n, nullptr,
+                               nullptr) == n;
 }
 
 bool utf8RunToGbk(std::string_view utf8, std::string& out) {

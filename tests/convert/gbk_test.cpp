@@ -19,9 +19,9 @@ TEST(GbkToUtf8, ConvertsAsciiAndDoubleByteCharacters) {
 }
 
 TEST(GbkToUtf8, MapsAsCodePage936Does) {
-    EXPECT_EQ(gbkToUtf8("\x80"), "€");           // single byte in code page 936
-    EXPECT_EQ(gbkToUtf8("\xA1\xA4"), "·");        // middle dot, not katakana
-    EXPECT_EQ(gbkToUtf8("\xA1\xAA"), "—");        // em dash
+    EXPECT_EQ(gbkToUtf8("\x80"), "€");      // single byte in code page 936
+    EXPECT_EQ(gbkToUtf8("\xA1\xA4"), "·");  // middle dot, not katakana
+    EXPECT_EQ(gbkToUtf8("\xA1\xAA"), "—");  // em dash
     EXPECT_EQ(gbkToUtf8("\xA3\xB1\xA1\xA1"), "１　");
     EXPECT_EQ(gbkToUtf8("\x81\x41\x81\x5C"), "丄乗");  // trail bytes in the ASCII range
 }
@@ -33,9 +33,15 @@ TEST(GbkToUtf8, DropsACharacterCutInHalfAtTheEnd) {
 }
 
 TEST(GbkToUtf8, ShowsBrokenBytesAsReplacementWithoutSwallowingNeighbours) {
-    EXPECT_EQ(gbkToUtf8("a\xFF" "b"), "a\uFFFD" "b");
+    EXPECT_EQ(gbkToUtf8("a\xFF"
+                        "b"),
+              "a\uFFFD"
+              "b");
     // A lead byte before a byte that cannot be a trail byte: that byte stays.
-    EXPECT_EQ(gbkToUtf8("\xD2" "1\xD2\xD1"), "\uFFFD" "1已");
+    EXPECT_EQ(gbkToUtf8("\xD2"
+                        "1\xD2\xD1"),
+              "\uFFFD"
+              "1已");
     EXPECT_EQ(gbkToUtf8("\xB0\x7F"), "\uFFFD\x7F");
     // A user-defined code: glibc leaves it unmapped (U+FFFD), Windows sends it to
     // the private use area; either way it is one character and its neighbours stay.
