@@ -67,7 +67,7 @@ public:
     // failing when it exists (-6) or with the codes of open().
     virtual std::unique_ptr<File> create(const std::string& path, TableError* error) = 0;
     // The absolute form of a path with "." and ".." folded away (no check
-    // that it exists, symbolic links are not followed).
+    // that it exists, symbolic links are not followed); empty for an empty path.
     virtual std::string absolutePath(const std::string& path) = 0;
     // The name of an existing directory entry in the same folder that equals
     // `path`'s last component without regard to ASCII letter case, or `path`

@@ -307,7 +307,8 @@ public:
     }
 
     std::string absolutePath(const std::string& path) override {
-        if (!path.empty() && path[0] == '/') return normalise(path);
+        if (path.empty()) return path;  // names no file, as on Windows
+        if (path[0] == '/') return normalise(path);
         std::string cwd;
         std::vector<char> buf(PATH_MAX);
         while (!::getcwd(buf.data(), buf.size())) {

@@ -278,6 +278,7 @@ TEST_F(FileIoTest, AbsolutePathNamesOneFileOneWay) {
     EXPECT_EQ(a, sys().absolutePath(path("./t.edb")));
     EXPECT_EQ(sys().absolutePath(a), a);
     EXPECT_EQ(a.find(".."), std::string::npos);
+    EXPECT_EQ(sys().absolutePath(""), "");
 }
 
 // ---------------------------------------------------------------- locks
