@@ -1,0 +1,831 @@
+#include "table_file.h"
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <set>
+
+#include "file_io.h"
+#include "table_file_impl.h"
+#include "table_layout.h"
+
+namespace tables {
+
+using layout::getI32;
+using layout::putI32;
+
+namespace {
+
+constexpr std::int64_t kPurgeBatchBytes = 163840;
+constexpr std::int64_t kScanBatchBytes = 256 * 1024;
+constexpr std::uint32_t kCountRetryMs = 2000;
+
+// ------------------------------------------------------------ open registry
+
+// Absolute paths of the table files open in this process.
+std::mutex& registryMutex() {
+    static std::mutex m;
+    return m;
+}
+std::set<std::string>& registry() {
+    static std::set<std::string> r;
+    return r;
+}
+
+std::string registryKeyOf(const std::string& path) {
+#ifdef _WIN32
+    std::string key = path;
+    for (char& c : key) {
+        if (c >= 'A' && c <= 'Z') c = char(c + 32);
+        if (c == '/') c = '\\';
+    }
+    return key;
+#else
+    return path;
+#endif
+}
+
+bool reservePath(const std::string& key) {
+    std::lock_guard lock(registryMutex());
+    return registry().insert(key).second;
+}
+
+void releasePath(const std::string& key) {
+    std::lock_guard lock(registryMutex());
+    registry().erase(key);
+}
+
+// Fails the operation: sets the code and gives false.
+bool fail(TableError code) {
+    setLastTableError(code);
+    return false;
+}
+
+bool succeed() {
+    setLastTableError(0);
+    return true;
+}
+
+// Fails an operation that answers with a number: sets the code, gives 0.
+std::int32_t failZero(TableError code) {
+    setLastTableError(code);
+    return 0;
+}
+
+// Runs a function when the scope ends, also by an exception.
+template <typename F>
+class ScopeExit {
+public:
+    explicit ScopeExit(F f) : f_(std::move(f)) {}
+    ~ScopeExit() { f_(); }
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+
+private:
+    F f_;
+};
+
+bool sameDigest(const std::uint8_t* stored, const std::string& digest) {
+    for (std::size_t i = 0; i < digest.size(); ++i) {
+        auto a = stored[i], b = static_cast<std::uint8_t>(digest[i]);
+        if (a >= 'A' && a <= 'Z') a = std::uint8_t(a + 32);
+        if (b >= 'A' && b <= 'Z') b = std::uint8_t(b + 32);
+        if (a != b) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------ Impl helpers
+
+TableFile::Impl::~Impl() {
+    locks.releaseAll();
+    memoLocks.releaseAll();
+    if (wroteSomething) {
+        if (file) file->sync();
+        if (memoFile) memoFile->sync();
+    }
+    memoFile.reset();
+    file.reset();
+    if (!registryKey.empty()) releasePath(registryKey);
+}
+
+int TableFile::Impl::fieldIndex(std::string_view name) {
+    const std::size_t n = fields.size();
+    // Callers read the same few names over and over, mostly in field order:
+    // an exact match starting after the last hit is nearly always immediate.
+    for (std::size_t k = 0; k < n; ++k) {
+        std::size_t i = nextGuess + k;
+        if (i >= n) i -= n;
+        const std::string& f = fields[i].name;
+        if (f.size() == name.size() && std::memcmp(f.data(), name.data(), name.size()) == 0) {
+            nextGuess = i + 1 == n ? 0 : i + 1;
+            return canonical[i];
+        }
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        if (layout::sameFieldName(fields[i].name, name)) return static_cast<int>(i);
+    return -1;
+}
+
+std::int64_t TableFile::Impl::readPlain(std::int64_t offset, void* buf, std::size_t n) {
+    std::int64_t got = file->readAt(offset, buf, n);
+    if (got > 0) scrambler.apply(offset, static_cast<std::uint8_t*>(buf), static_cast<std::size_t>(got));
+    return got;
+}
+
+TableError TableFile::Impl::writePlain(std::int64_t offset, const void* buf, std::size_t n) {
+    std::vector<std::uint8_t> copy(static_cast<const std::uint8_t*>(buf),
+                                   static_cast<const std::uint8_t*>(buf) + n);
+    return writeInPlace(offset, copy.data(), n);
+}
+
+TableError TableFile::Impl::writeInPlace(std::int64_t offset, std::uint8_t* buf, std::size_t n) {
+    scrambler.apply(offset, buf, n);
+    wroteSomething = true;
+    return file->writeAt(offset, buf, n);
+}
+
+TableError TableFile::Impl::lockRecordCount(bool retry) {
+    TableError e = locks.lockByte(layout::kRecordCountOffset);
+    if (e == 0 || !retry) return e;
+    FileSystem& fs = currentFileSystem();
+    const std::uint32_t start = fs.tickCount();
+    while (e != 0 && fs.tickCount() - start < kCountRetryMs) {
+        fs.sleepMs(20 + fs.tickCount() % 20);
+        e = locks.lockByte(layout::kRecordCountOffset);
+    }
+    return e;
+}
+
+TableError TableFile::Impl::readCountLocked(std::int32_t& count) {
+    std::uint8_t buf[4];
+    if (readPlain(layout::kRecordCountOffset, buf, 4) != 4) return -65;
+    count = std::max(0, getI32(buf));
+    return 0;
+}
+
+TableError TableFile::Impl::readRecordCount(bool retry, std::int32_t& count) {
+    if (TableError e = lockRecordCount(retry)) return e;
+    TableError e = readCountLocked(count);
+    locks.unlockByte(layout::kRecordCountOffset);
+    return e;
+}
+
+TableError TableFile::Impl::slotReadFailure(std::int64_t slot, std::int64_t got) {
+    if (got < 0) return -46;
+    std::int64_t size = file->size();
+    return size >= 0 && slotOffset(slot) >= size ? -10 : -46;
+}
+
+TableValue TableFile::Impl::memoValue(const FieldDescriptor& f, std::int32_t first, TableError& error) {
+    std::string bytes;
+    error = memoFile ? memo().read(first, bytes) : -59;
+    if (error != 0) return layout::emptyValue(f);
+    return f.type == FieldType::Memo ? TableValue::text(std::move(bytes)) : TableValue::bytes(std::move(bytes));
+}
+
+TableValue TableFile::Impl::readField(int index) {
+    const FieldDescriptor& f = fields[static_cast<std::size_t>(index)];
+    TableError error = 0;
+    if (view && !view->stale) {
+        if (view->error != 0) {
+            setLastTableError(view->error);
+            return layout::emptyValue(f);
+        }
+        const std::uint8_t* p = view->record + f.offset;
+        TableValue v = layout::isMemoType(f.type) ? memoValue(f, getI32(p), error) : layout::decodeField(f, p);
+        setLastTableError(error);
+        return v;
+    }
+    if (cursor < 0) {
+        setLastTableError(-60);
+        return layout::emptyValue(f);
+    }
+    ByteLockGuard guard;
+    if (TableError e = guard.acquire(locks, slotOffset(cursor))) {
+        setLastTableError(e);
+        return layout::emptyValue(f);
+    }
+    const auto size = static_cast<std::size_t>(fieldSize(f));
+    std::uint8_t small[16];
+    std::vector<std::uint8_t> large;
+    std::uint8_t* buf = small;
+    if (size > sizeof small) {
+        large.resize(size);
+        buf = large.data();
+    }
+    std::int64_t got = readPlain(slotOffset(cursor) + f.offset, buf, size);
+    if (got != static_cast<std::int64_t>(size)) {
+        setLastTableError(slotReadFailure(cursor, got));
+        return layout::emptyValue(f);
+    }
+    TableValue v = layout::isMemoType(f.type) ? memoValue(f, getI32(buf), error) : layout::decodeField(f, buf);
+    setLastTableError(error);
+    return v;
+}
+
+TableError TableFile::Impl::checkValues(std::span<const TableValue> values) const {
+    const std::size_t n = std::min(values.size(), fields.size());
+    for (std::size_t i = 0; i < n; ++i)
+        if (!layout::acceptsValue(fields[i], values[i])) return -72;
+    return 0;
+}
+
+TableError TableFile::Impl::putValues(std::span<const TableValue> values, std::uint8_t* rec,
+                                      bool freshRecord) {
+    const std::size_t n = std::min(values.size(), fields.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const TableValue& v = values[i];
+        if (v.isAbsent()) continue;
+        const FieldDescriptor& f = fields[i];
+        if (!layout::isMemoType(f.type)) {
+            layout::encodeField(f, v, rec + f.offset);
+            continue;
+        }
+        if (!memoFile) return -59;
+        std::int32_t newFirst = 0;
+        const std::string& bytes = f.type == FieldType::Memo ? v.asText() : v.asBytes();
+        TableError e = memo().write(bytes, getI32(rec + f.offset), newFirst);
+        if (e != 0) {
+            if (freshRecord) {
+                // The record will not be added: give back the chains already
+                // made for its earlier fields.
+                for (std::size_t k = 0; k < i; ++k) {
+                    if (!layout::isMemoType(fields[k].type)) continue;
+                    std::int32_t first = getI32(rec + fields[k].offset);
+                    if (first != 0) memo().free(first);
+                }
+            }
+            return e;
+        }
+        putI32(rec + f.offset, newFirst);
+    }
+    return 0;
+}
+
+// ------------------------------------------------------------ TableFile
+
+TableFile::TableFile() = default;
+
+TableFile::~TableFile() = default;
+
+bool TableFile::isOpen() const { return impl_ && !impl_->closeRequested; }
+
+bool TableFile::open(std::string_view fileName, std::string_view password, OpenOptions options) {
+    if (fileName.empty()) return fail(-3);
+    // The table this object holds cannot be swapped out from under a walk.
+    if (impl_ && impl_->callbackDepth > 0) return fail(-21);
+    FileSystem& fs = currentFileSystem();
+
+    std::string path = fs.absolutePath(layout::withDefaultExtension(fileName));
+    path = fs.resolveCase(path);
+    const std::string key = registryKeyOf(path);
+    if (!reservePath(key)) return fail(-38);
+
+    auto im = std::make_unique<Impl>(password);
+    im->registryKey = key;  // the Impl gives the path back when it goes
+    im->path = path;
+    im->readOnly = options.readOnly;
+    im->sharing = options.sharing;
+    const bool locking = options.sharing != Sharing::DenyRead && options.sharing != Sharing::Exclusive;
+
+    FileOpenRequest request;
+    request.readOnly = options.readOnly;
+    request.sharing = static_cast<int>(options.sharing);
+    TableError error = 0;
+    im->file = fs.open(path, request, &error);
+    if (!im->file) return fail(error != 0 ? error : -1);
+    im->locks = LockSet(im->file.get(), locking);
+
+    RangeLockGuard wholeTable;
+    if (TableError e = wholeTable.acquire(im->locks, 0, layout::kWholeRange)) return fail(e);
+
+    // Header.
+    std::uint8_t header[layout::kHeaderSize];
+    std::int64_t got = im->readPlain(0, header, sizeof header);
+    if (got < 0) return fail(static_cast<TableError>(got));
+    if (got != layout::kHeaderSize) return fail(-22);
+    if (std::memcmp(header, layout::kMagicPlain, 4) == 0) {
+        if (!password.empty()) return fail(-78);
+    } else if (std::memcmp(header, layout::kMagicProtected, 4) == 0) {
+        if (password.empty()) return fail(-78);
+        if (!sameDigest(header + layout::kDigestOffset, passwordDigestText(password))) return fail(-78);
+    } else {
+        return fail(-22);
+    }
+    std::int32_t count = getI32(header + layout::kRecordCountOffset);
+    const std::int32_t nextId = getI32(header + layout::kNextIdOffset);
+    const std::int32_t recordSize = getI32(header + layout::kRecordSizeOffset);
+    // A slot must at least hold its record id.
+    if (recordSize < 4 || count < 0 || nextId < 1) return fail(-22);
+    im->version = getI32(header + layout::kVersionOffset);
+    if (im->version > layout::kVersion) return fail(-23);
+    im->recordSize = recordSize;
+
+    // Field count and descriptors; the count is checked against the file's
+    // length before anything is allocated for it.
+    std::uint8_t countBytes[4];
+    if (im->readPlain(layout::kFieldCountOffset, countBytes, 4) != 4) return fail(-22);
+    const std::int32_t fieldCount = getI32(countBytes);
+    if (fieldCount <= 0) return fail(-22);
+    const std::int64_t descriptorBytes = std::int64_t(fieldCount) * layout::kDescriptorSize;
+    std::int64_t length = im->file->size();
+    if (length < 0) return fail(static_cast<TableError>(length));
+    if (length < layout::kDescriptorsOffset + descriptorBytes) return fail(-22);
+    std::vector<std::uint8_t> descriptors;
+    try {
+        descriptors.resize(static_cast<std::size_t>(descriptorBytes));
+    } catch (const std::bad_alloc&) {
+        return fail(-45);
+    }
+    if (im->readPlain(layout::kDescriptorsOffset, descriptors.data(), descriptors.size()) != descriptorBytes)
+        return fail(-22);
+    im->dataStart = layout::kDescriptorsOffset + descriptorBytes;
+
+    // Size repair.
+    const std::int64_t slots = (length - im->dataStart) / recordSize;
+    if (slots < count) {
+        if (options.readOnly) return fail(-48);
+        count = static_cast<std::int32_t>(slots);
+        std::uint8_t word[4];
+        putI32(word, count);
+        if (TableError e = im->writePlain(layout::kRecordCountOffset, word, 4)) return fail(e);
+        if (TableError e = im->file->truncate(im->slotOffset(count))) return fail(e);
+    } else if (!options.readOnly && length != im->slotOffset(count)) {
+        if (TableError e = im->file->truncate(im->slotOffset(count))) return fail(e);
+    }
+
+    // Descriptors.
+    im->fields.reserve(static_cast<std::size_t>(fieldCount));
+    bool hasMemo = false;
+    for (std::int32_t i = 0; i < fieldCount; ++i) {
+        const std::uint8_t* d = descriptors.data() + std::int64_t(i) * layout::kDescriptorSize;
+        const void* nul = std::memchr(d, 0, layout::kNameBytes);
+        const std::int32_t type = getI32(d + 20), offset = getI32(d + 24), width = getI32(d + 28);
+        if (!nul || offset < 0 || !layout::validType(type)) return fail(-22);
+        FieldDescriptor f;
+        f.name.assign(reinterpret_cast<const char*>(d), static_cast<const std::uint8_t*>(nul) - d);
+        f.type = static_cast<FieldType>(type);
+        f.offset = offset;
+        f.width = f.type == FieldType::Text ? width : 0;
+        if (f.type == FieldType::Text && width < 1) return fail(-22);
+        // A field must lie inside the record, or reading it would run into
+        // the next slot (or past the buffer).
+        if (std::int64_t(offset) + fieldSize(f) > recordSize) return fail(-22);
+        hasMemo = hasMemo || layout::isMemoType(f.type);
+        im->fields.push_back(std::move(f));
+    }
+    im->canonical.resize(im->fields.size());
+    for (std::size_t i = 0; i < im->fields.size(); ++i) {
+        std::size_t j = 0;
+        while (!layout::sameFieldName(im->fields[j].name, im->fields[i].name)) ++j;
+        im->canonical[i] = static_cast<int>(j);
+    }
+
+    // Memo file.
+    RangeLockGuard wholeMemo;
+    if (hasMemo) {
+        const std::string memoPath = fs.resolveCase(layout::replaceExtension(path, "EDT"));
+        im->memoFile = fs.open(memoPath, request, &error);
+        if (!im->memoFile) return fail(-35);
+        im->memoLocks = LockSet(im->memoFile.get(), locking);
+        if (TableError e = wholeMemo.acquire(im->memoLocks, 0, layout::kWholeRange)) return fail(e);
+        MemoHeader h;
+        if (MemoFile::readHeader(*im->memoFile, im->scrambler, h) != 0) return fail(-35);
+        if (std::memcmp(h.raw, layout::kMagicMemo, 4) != 0 || h.blockCount < 1 || h.freeCount < 0 ||
+            h.freeCount > h.blockCount - 1 || h.firstFree < 0 || h.firstFree > h.blockCount - 1)
+            return fail(-35);
+        if (h.version != im->version) return fail(-36);
+        const std::int64_t memoLength = im->memoFile->size();
+        if (memoLength < 0) return fail(-35);
+        const std::int64_t blocks = memoLength / layout::kBlockSize;
+        if (blocks < h.blockCount && options.readOnly) return fail(-37);
+        if (!options.readOnly && blocks != h.blockCount) {
+            std::uint8_t word[4];
+            putI32(word, static_cast<std::int32_t>(std::min<std::int64_t>(blocks, INT32_MAX)));
+            im->scrambler.apply(layout::kMemoBlockCountOffset, word, 4);
+            if (im->memoFile->writeAt(layout::kMemoBlockCountOffset, word, 4) != 0) return fail(-35);
+            im->wroteSomething = true;
+        }
+    }
+    wholeMemo.release();
+    wholeTable.release();
+
+    im->cursor = 0;
+    // The open succeeded: a table this object held before is closed now.
+    close();
+    impl_ = std::move(im);
+    return succeed();
+}
+
+void TableFile::close() {
+    if (!impl_) return;
+    if (impl_->callbackDepth > 0) {
+        // Closing from inside find()/forEachRecord(): the walk notices and
+        // finishes the close when it unwinds; until then the table is closed
+        // to every caller.
+        impl_->closeRequested = true;
+        return;
+    }
+    impl_.reset();
+}
+
+std::int32_t TableFile::recordCount() {
+    if (!isOpen()) return failZero(-67);
+    std::int32_t count = 0;
+    if (TableError e = impl_->readRecordCount(true, count)) return failZero(e);
+    setLastTableError(0);
+    return count;
+}
+
+bool TableFile::isDeleted() {
+    if (!isOpen()) return fail(-67);
+    Impl& im = *impl_;
+    if (im.view && !im.view->stale) {
+        if (im.view->error != 0) return fail(im.view->error);
+        setLastTableError(0);
+        return getI32(im.view->record) < 0;
+    }
+    std::int32_t id = recordId();
+    if (lastTableError() != 0) return false;
+    return id < 0;
+}
+
+std::int32_t TableFile::recordId() {
+    if (!isOpen()) return failZero(-67);
+    Impl& im = *impl_;
+    if (im.view && !im.view->stale) {
+        if (im.view->error != 0) return failZero(im.view->error);
+        setLastTableError(0);
+        return getI32(im.view->record);
+    }
+    if (im.cursor < 0) return failZero(-60);
+    ByteLockGuard guard;
+    if (TableError e = guard.acquire(im.locks, im.slotOffset(im.cursor))) return failZero(e);
+    std::uint8_t buf[4];
+    std::int64_t got = im.readPlain(im.slotOffset(im.cursor), buf, 4);
+    if (got != 4) return failZero(im.slotReadFailure(im.cursor, got));
+    setLastTableError(0);
+    return getI32(buf);
+}
+
+bool TableFile::goFirst() {
+    if (!isOpen()) return fail(-67);
+    impl_->cursor = 0;
+    return succeed();
+}
+
+bool TableFile::skip(std::int32_t n) {
+    if (!isOpen()) return fail(-67);
+    if (n == 0) return succeed();
+    Impl& im = *impl_;
+    std::int32_t count = 0;
+    if (TableError e = im.readRecordCount(true, count)) return fail(e);
+    if (n > 0) {
+        if (count == 0 || im.cursor >= count) return fail(-26);
+        im.cursor = std::min<std::int64_t>(im.cursor + n, count);
+    } else {
+        if (count == 0 || im.cursor < 0) return fail(-25);
+        im.cursor = std::max<std::int64_t>(im.cursor + n, -1);
+    }
+    return succeed();
+}
+
+std::int32_t TableFile::recordNumber() const {
+    if (!isOpen()) return failZero(-67);
+    setLastTableError(0);
+    return static_cast<std::int32_t>(impl_->cursor + 1);
+}
+
+bool TableFile::goTo(std::int32_t n) {
+    if (!isOpen()) return fail(-67);
+    std::int32_t count = 0;
+    if (TableError e = impl_->readRecordCount(true, count)) return fail(e);
+    impl_->cursor = std::max(std::min(n, count), 1) - 1;
+    return succeed();
+}
+
+TableValue TableFile::read(std::string_view fieldName) {
+    if (!isOpen()) fatalError(kNoCurrentTable);
+    int index = impl_->fieldIndex(fieldName);
+    if (index < 0) fatalError(kNoSuchField);
+    return impl_->readField(index);
+}
+
+TableValue TableFile::read(int fieldNumber) {
+    if (!isOpen()) fatalError(kNoCurrentTable);
+    if (fieldNumber < 1 || static_cast<std::size_t>(fieldNumber) > impl_->fields.size()) fatalError(kNoSuchField);
+    return impl_->readField(fieldNumber - 1);
+}
+
+bool TableFile::append(std::span<const TableValue> values) {
+    if (!isOpen()) return fail(-67);
+    Impl& im = *impl_;
+    if (TableError e = im.checkValues(values)) return fail(e);
+
+    ByteLockGuard countLock;
+    if (TableError e = countLock.acquire(im.locks, layout::kRecordCountOffset)) return fail(e);
+    std::uint8_t counters[8];
+    if (im.readPlain(layout::kRecordCountOffset, counters, 8) != 8) return fail(-65);
+    const std::int32_t count = std::max(0, getI32(counters));
+    const std::int32_t nextId = std::max(1, getI32(counters + 4));
+    // Neither the count nor the ids may wrap around.
+    if (count == INT32_MAX || nextId == INT32_MAX) return fail(-63);
+
+    ByteLockGuard recordLock;
+    if (TableError e = recordLock.acquire(im.locks, im.slotOffset(count))) return fail(e);
+    std::vector<std::uint8_t> rec;
+    try {
+        rec.assign(static_cast<std::size_t>(im.recordSize), 0);
+    } catch (const std::bad_alloc&) {
+        return fail(-45);
+    }
+    if (TableError e = im.putValues(values, rec.data(), true)) return fail(e);
+    putI32(rec.data(), nextId);
+    if (TableError e = im.writeInPlace(im.slotOffset(count), rec.data(), rec.size())) return fail(e);
+    putI32(counters, count + 1);
+    putI32(counters + 4, nextId + 1);
+    if (TableError e = im.writePlain(layout::kRecordCountOffset, counters, 8)) return fail(e);
+    im.cursor = count;
+    return succeed();
+}
+
+bool TableFile::write(std::span<const TableValue> values) {
+    if (!isOpen()) return fail(-67);
+    Impl& im = *impl_;
+    if (im.cursor < 0) return fail(-60);
+    if (TableError e = im.checkValues(values)) return fail(e);
+
+    const std::int64_t slot = im.cursor;
+    ByteLockGuard recordLock;
+    if (TableError e = recordLock.acquire(im.locks, im.slotOffset(slot))) return fail(e);
+    const std::int64_t length = im.file->size();
+    if (length < 0) return fail(static_cast<TableError>(length));
+    if (im.slotOffset(slot) >= length) return fail(-60);
+    std::vector<std::uint8_t> rec;
+    try {
+        rec.resize(static_cast<std::size_t>(im.recordSize));
+    } catch (const std::bad_alloc&) {
+        return fail(-45);
+    }
+    if (im.readPlain(im.slotOffset(slot), rec.data(), rec.size()) != im.recordSize) return fail(-62);
+    if (TableError e = im.putValues(values, rec.data(), false)) return fail(e);
+    if (im.view) im.view->stale = true;
+    // The record id (bytes 0..3) is not rewritten: a deleted mark stays.
+    if (TableError e = im.writeInPlace(im.slotOffset(slot) + 4, rec.data() + 4, rec.size() - 4)) return fail(e);
+    return succeed();
+}
+
+bool TableFile::markDeleted() {
+    if (!isOpen()) return fail(-67);
+    Impl& im = *impl_;
+    if (im.cursor < 0) return fail(-60);
+    const std::int64_t slot = im.cursor;
+    ByteLockGuard recordLock;
+    if (TableError e = recordLock.acquire(im.locks, im.slotOffset(slot))) return fail(e);
+    const std::int64_t length = im.file->size();
+    if (length < 0) return fail(static_cast<TableError>(length));
+    if (im.slotOffset(slot) >= length) return fail(-60);
+    std::uint8_t buf[4];
+    if (im.readPlain(im.slotOffset(slot), buf, 4) != 4) return fail(-46);
+    const std::int32_t id = getI32(buf);
+    if (id > 0) {
+        putI32(buf, -id);
+        if (im.view) im.view->stale = true;
+        if (TableError e = im.writeInPlace(im.slotOffset(slot), buf, 4)) return fail(e);
+    }
+    return succeed();
+}
+
+bool TableFile::purge() {
+    if (!isOpen()) return fail(-67);
+    Impl& im = *impl_;
+    RangeLockGuard wholeTable;
+    if (TableError e = wholeTable.acquire(im.locks, 0, layout::kWholeRange)) return fail(e);
+    std::int32_t count = 0;
+    if (TableError e = im.readCountLocked(count)) return fail(e);
+    ++im.purgeCount;
+
+    const std::int64_t rs = im.recordSize;
+    const std::int64_t perBatch = std::max<std::int64_t>(1, kPurgeBatchBytes / rs);
+    std::vector<std::uint8_t> buf;
+    try {
+        buf.resize(static_cast<std::size_t>(std::min<std::int64_t>(perBatch, std::max(count, 1)) * rs));
+    } catch (const std::bad_alloc&) {
+        return fail(-45);
+    }
+
+    TableError firstError = 0;
+    auto remember = [&](TableError e) {
+        if (firstError == 0) firstError = e;
+    };
+    std::int64_t kept = 0;     // kept records so far: the next write position
+    std::int64_t dropped = 0;
+    std::int64_t examined = 0;  // slots read and handled
+    bool stopped = false;
+
+    for (std::int64_t start = 0; start < count; start += perBatch) {
+        const std::int64_t n = std::min<std::int64_t>(perBatch, count - start);
+        if (im.readPlain(im.slotOffset(start), buf.data(), static_cast<std::size_t>(n * rs)) != n * rs) {
+            remember(-62);
+            stopped = true;
+            break;
+        }
+        std::int64_t writeFrom = -1;  // slot where this batch's moved records go
+        std::int64_t packed = 0;      // records packed at the front of buf
+        for (std::int64_t i = 0; i < n; ++i) {
+            std::uint8_t* rec = buf.data() + i * rs;
+            if (getI32(rec) < 0) {
+                for (const FieldDescriptor& f : im.fields) {
+                    if (!layout::isMemoType(f.type)) continue;
+                    std::int32_t first = getI32(rec + f.offset);
+                    if (first == 0) continue;
+                    TableError e = im.memoFile ? im.memo().free(first) : -59;
+                    if (e != 0) remember(e);
+                }
+                ++dropped;
+                continue;
+            }
+            if (dropped == 0) {
+                ++kept;  // still in its place
+                continue;
+            }
+            if (writeFrom < 0) writeFrom = kept;
+            if (packed != i) std::memmove(buf.data() + packed * rs, rec, static_cast<std::size_t>(rs));
+            ++packed;
+        }
+        if (packed > 0) {
+            TableError e = im.writeInPlace(im.slotOffset(writeFrom), buf.data(), static_cast<std::size_t>(packed * rs));
+            if (e != 0) {
+                remember(e);
+                stopped = true;
+                break;
+            }
+            kept += packed;
+        }
+        examined = start + n;
+    }
+
+    if (stopped) {
+        // Nothing unexamined may be lost and the count must stay true: the
+        // slots between the moved records and the first unexamined one become
+        // empty records marked deleted, which a later purge takes away.
+        if (dropped > 0 && examined > kept) {
+            std::vector<std::uint8_t> filler(static_cast<std::size_t>((examined - kept) * rs), 0);
+            for (std::int64_t i = 0; i < examined - kept; ++i) putI32(filler.data() + i * rs, -1);
+            im.writeInPlace(im.slotOffset(kept), filler.data(), filler.size());
+        }
+    } else if (dropped > 0) {
+        std::uint8_t word[4];
+        putI32(word, static_cast<std::int32_t>(kept));
+        if (TableError e = im.writePlain(layout::kRecordCountOffset, word, 4)) remember(e);
+        else if (TableError e2 = im.file->truncate(im.slotOffset(kept))) remember(e2);
+    }
+    im.cursor = 0;
+    if (firstError != 0) return fail(firstError);
+    return succeed();
+}
+
+bool TableFile::find(const std::function<bool()>& predicate) {
+    if (!isOpen()) return fail(-67);
+    Impl& im = *impl_;
+    const std::int64_t saved = im.cursor;
+    TableError error = 0;
+    bool matched = false;
+    {
+        ByteLockGuard countLock;
+        if (TableError e = countLock.acquire(im.locks, layout::kRecordCountOffset)) return fail(e);
+        std::int32_t count = 0;
+        if (TableError e = im.readCountLocked(count)) return fail(e);
+
+        std::vector<std::uint8_t> rec(static_cast<std::size_t>(im.recordSize));
+        RecordView view;
+        view.record = rec.data();
+        RecordView* outer = im.view;
+        ++im.callbackDepth;
+        ScopeExit restore([&] {
+            im.view = outer;
+            --im.callbackDepth;
+            if (!matched) im.cursor = saved;
+        });
+        const std::uint64_t purges = im.purgeCount;
+        for (std::int64_t slot = std::max<std::int64_t>(saved, 0); slot < count; ++slot) {
+            ByteLockGuard recordLock;
+            if ((error = recordLock.acquire(im.locks, im.slotOffset(slot))) != 0) break;
+            if (im.readPlain(im.slotOffset(slot), rec.data(), rec.size()) != im.recordSize) {
+                error = -62;
+                break;
+            }
+            view.stale = false;
+            im.view = &view;
+            im.cursor = slot;
+            bool hit = predicate();
+            im.view = outer;
+            if (im.closeRequested || im.purgeCount != purges) break;
+            if (hit) {
+                matched = true;
+                break;
+            }
+        }
+    }
+    if (impl_->closeRequested && impl_->callbackDepth == 0) {
+        impl_.reset();
+        return fail(-67);
+    }
+    if (!matched) return fail(error);
+    return succeed();
+}
+
+bool TableFile::forEachRecord(const std::function<bool()>& visitor) {
+    if (!isOpen()) return fail(-67);
+    Impl& im = *impl_;
+    std::int32_t count = 0;
+    if (TableError e = im.readRecordCount(true, count)) return fail(e);
+
+    TableError firstError = 0;
+    bool stopped = false;
+    {
+        const std::int64_t rs = im.recordSize;
+        const std::int64_t perBatch = std::max<std::int64_t>(1, kScanBatchBytes / rs);
+        std::int64_t slot = std::max<std::int64_t>(im.cursor, 0);
+        std::vector<std::uint8_t> buf;
+        if (slot < count) buf.resize(static_cast<std::size_t>(std::min<std::int64_t>(perBatch, count - slot) * rs));
+
+        RecordView view;
+        RecordView* outer = im.view;
+        ++im.callbackDepth;
+        ScopeExit restore([&] {
+            im.view = outer;
+            --im.callbackDepth;
+        });
+        const std::uint64_t purges = im.purgeCount;
+
+        while (slot < count && !stopped) {
+            const std::int64_t n = std::min<std::int64_t>(perBatch, count - slot);
+            // One lock over the lock bytes of the whole batch (from the first
+            // slot's start to the last slot's start) while it is read; the
+            // visitor then works on that copy.
+            std::int64_t whole = 0;  // records read in one go
+            {
+                RangeLockGuard batchLock;
+                if (batchLock.acquire(im.locks, im.slotOffset(slot), (n - 1) * rs + 1) == 0) {
+                    std::int64_t got = im.readPlain(im.slotOffset(slot), buf.data(), static_cast<std::size_t>(n * rs));
+                    whole = got > 0 ? got / rs : 0;
+                }
+            }
+            for (std::int64_t i = 0; i < n; ++i, ++slot) {
+                view.stale = false;
+                view.error = 0;
+                std::uint8_t* slotBytes = buf.data() + i * rs;
+                view.record = slotBytes;
+                if (i >= whole) {
+                    // Not covered by the batch (another process holds one of
+                    // its records, or the file ended early): this slot alone,
+                    // as the record-by-record loop would read it.
+                    ByteLockGuard recordLock;
+                    if (TableError e = recordLock.acquire(im.locks, im.slotOffset(slot))) {
+                        view.error = e;
+                    } else {
+                        std::int64_t got = im.readPlain(im.slotOffset(slot), slotBytes, static_cast<std::size_t>(rs));
+                        if (got != rs) view.error = im.slotReadFailure(slot, got);
+                    }
+                    if (view.error != 0 && firstError == 0) firstError = view.error;
+                }
+                im.view = &view;
+                im.cursor = slot;
+                bool goOn = visitor();
+                im.view = outer;
+                if (im.closeRequested || im.purgeCount != purges || !goOn) {
+                    stopped = true;
+                    break;
+                }
+            }
+        }
+        if (!stopped) im.cursor = count;
+    }
+    if (impl_->closeRequested && impl_->callbackDepth == 0) {
+        impl_.reset();
+        return fail(-67);
+    }
+    if (firstError != 0) return fail(firstError);
+    return succeed();
+}
+
+const std::vector<FieldDescriptor>& TableFile::fields() const {
+    static const std::vector<FieldDescriptor> none;
+    return isOpen() ? impl_->fields : none;
+}
+
+std::int32_t TableFile::recordSize() const { return isOpen() ? impl_->recordSize : 0; }
+
+std::int64_t TableFile::dataStart() const { return isOpen() ? impl_->dataStart : 0; }
+
+const std::string& TableFile::path() const {
+    static const std::string none;
+    return isOpen() ? impl_->path : none;
+}
+
+}  // namespace tables
