@@ -1,0 +1,90 @@
+#include "settings.h"
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "gbk.h"
+#include "table_file.h"
+#include "text.h"
+
+namespace settings {
+
+namespace {
+
+// Field names and file names as the table library takes them.
+std::string gbk(std::string_view utf8) { return convert::utf8ToGbk(utf8).value(); }
+
+std::string fileNameForTables(std::string_view utf8) {
+#ifdef _WIN32
+    return gbk(utf8);
+#else
+    return std::string(utf8);
+#endif
+}
+
+}  // namespace
+
+Switches switchesOf(const Settings& s) {
+    Switches out{};
+    for (int i = 0; i < kSwitchCount; ++i) out[i] = s.*kSwitchMembers[i];
+    return out;
+}
+
+std::int32_t skinNumberFrom(bool integral, std::int64_t integer, double number) {
+    if (integral) return static_cast<std::int32_t>(static_cast<std::uint32_t>(integer));
+    if (std::isnan(number)) return 0;
+    const double t = std::trunc(number);
+    if (t >= static_cast<double>(std::numeric_limits<std::int32_t>::max()))
+        return std::numeric_limits<std::int32_t>::max();
+    if (t <= static_cast<double>(std::numeric_limits<std::int32_t>::min()))
+        return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(t);
+}
+
+Settings readSettings(std::string_view fileName) {
+    Settings s;
+    tables::TableFile table;
+    if (!table.open(fileNameForTables(fileName), tables::kAccessPassword)) return s;
+    // By name and in field order, so that a table with its fields in another
+    // order still reads right and a faulty one fails at the same field each time.
+    s.password = table.read(gbk(kFieldNames[0])).asText();
+    for (int i = 0; i < kSwitchCount; ++i)
+        s.*kSwitchMembers[i] = table.read(gbk(kFieldNames[1 + i])).asBool();
+    const tables::TableValue skin = table.read(gbk(kFieldNames[13]));
+    if (skin.isIntegral())
+        s.skinNumber = skinNumberFrom(true, skin.asInteger(), 0.0);
+    else
+        s.skinNumber = skinNumberFrom(false, 0, skin.asNumber());
+    table.close();
+    return s;
+}
+
+bool passwordAccepted(const Settings& s, std::string_view typedGbk) {
+    return typedGbk == s.password;
+}
+
+SaveResult writeSettings(const SettingsForm& form, std::string_view fileName) {
+    if (form.passwordEnabled && convert::removeSpaces(form.password).empty()) return SaveResult::InvalidPassword;
+    // Also with the password disabled: boxes left different are a sign of a slip.
+    if (form.password != form.confirmation) return SaveResult::Mismatch;
+
+    tables::TableFile table;
+    if (!table.open(fileNameForTables(fileName), tables::kAccessPassword))
+        return SaveResult::OpenFailed;
+
+    std::vector<tables::TableValue> values;
+    values.push_back(tables::TableValue::text(form.passwordEnabled ? form.password : std::string()));
+    for (int i = 0; i < kSwitchCount; ++i) {
+        const bool prompt = i >= 9;  // 登录密码, 查询密码, 客户密码
+        values.push_back(tables::TableValue::boolean(
+            prompt && !form.passwordEnabled ? false : form.switches[i]));
+    }
+    // The skin number is left out and keeps its stored value. The cursor
+    // stands on record 1 after the open.
+    const bool written = table.write(values);
+    table.close();
+    return written ? SaveResult::Saved : SaveResult::WriteFailed;
+}
+
+}  // namespace settings
