@@ -1,0 +1,391 @@
+#include <algorithm>
+#include <charconv>
+#include <filesystem>
+#include <limits>
+#include <string_view>
+
+#include "check.h"
+#include "command_line.h"
+#include "edbtool.h"
+#include "failure.h"
+#include "gbk.h"
+#include "raw_file.h"
+#include "system_tables.h"
+#include "table_file.h"
+#include "values.h"
+
+namespace edbtool {
+namespace {
+
+using tables::FieldDescriptor;
+using tables::FieldType;
+using tables::TableFile;
+using tables::TableValue;
+
+constexpr tables::TableError kNoFields = -16;
+constexpr tables::TableError kBadType = -17;
+constexpr tables::TableError kBadName = -18;
+constexpr tables::TableError kBadWidth = -19;
+constexpr tables::TableError kDuplicateName = -20;
+constexpr tables::TableError kBadPath = -4;
+constexpr tables::TableError kNoRecord = -60;
+constexpr tables::TableError kBadPassword = -80;
+constexpr std::string_view kSystemPassword = "583027";
+
+// A library failure that is not a table operation's (the fatal run-time error).
+struct FatalFailure {};
+
+struct Context {
+    const CommandLine& cl;
+    std::ostream& out;
+    const std::string& file;  // the FILE argument as given
+
+    [[noreturn]] void fail(tables::TableError code) const { throw ToolFailure{file, code}; }
+
+    std::string password() const {
+        if (!cl.password) return {};
+        auto gbk = convert::utf8ToGbk(*cl.password);
+        if (!gbk) fail(kBadPassword);
+        return *gbk;
+    }
+};
+
+void expectPositionals(const CommandLine& cl, std::size_t n, const char* shape) {
+    if (cl.positionals.size() != n)
+        throw UsageError{"usage: edbtool " + cl.command + " " + shape};
+}
+
+void openTable(TableFile& table, const Context& ctx, bool readOnly) {
+    tables::OpenOptions options;
+    options.readOnly = readOnly;
+    if (!table.open(ctx.file, ctx.password(), options)) ctx.fail(tables::lastTableError());
+}
+
+// Puts the cursor on slot RECORD - 1 without clamping it into the table, so
+// that a record before the first or past the end fails as the operation does
+// there.
+void placeCursor(TableFile& table, const Context& ctx, std::string_view recordText) {
+    long long record = 0;
+    const auto r = std::from_chars(recordText.data(), recordText.data() + recordText.size(), record);
+    if (r.ec == std::errc::result_out_of_range) {
+        record = recordText.front() == '-' ? 0 : std::numeric_limits<std::int32_t>::max();
+    } else if (r.ec != std::errc() || r.ptr != recordText.data() + recordText.size()) {
+        ctx.fail(kNoRecord);
+    }
+    table.goFirst();
+    if (record < 1) {
+        // Before the first record; on an empty table the cursor already
+        // stands at the end, where the operation fails the same way.
+        table.skip(-1);
+    } else if (record > 1) {
+        // skip stops at the end of the table, which is as far past the last
+        // record as any slot beyond it; on an empty table it refuses and the
+        // cursor already stands at the end.
+        table.skip(static_cast<std::int32_t>(
+            std::min<long long>(record - 1, std::numeric_limits<std::int32_t>::max())));
+    }
+}
+
+std::vector<TableValue> parseValues(const TableFile& table, const Context& ctx,
+                                    std::string_view json) {
+    std::vector<TableValue> values;
+    if (const auto code = valuesFromJson(json, table.fields(), values)) ctx.fail(code);
+    return values;
+}
+
+// ---- create and init -------------------------------------------------------
+
+FieldDescriptor parseFieldSpec(const Context& ctx, const std::string& spec) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (;;) {
+        const auto colon = spec.find(':', start);
+        parts.push_back(spec.substr(start, colon - start));
+        if (colon == std::string::npos) break;
+        start = colon + 1;
+    }
+    if (parts.size() < 2 || parts.size() > 3) ctx.fail(kBadType);
+    FieldDescriptor f;
+    const auto gbk = convert::utf8ToGbk(parts[0]);
+    if (!gbk || gbk->empty() || gbk->size() > 16 || gbk->find('\0') != std::string::npos)
+        ctx.fail(kBadName);
+    f.name = *gbk;
+    const auto type = typeFromName(parts[1]);
+    if (!type) ctx.fail(kBadType);
+    f.type = *type;
+    if (f.type == FieldType::Text) {
+        if (parts.size() != 3) ctx.fail(kBadWidth);
+        const std::string& w = parts[2];
+        const auto r = std::from_chars(w.data(), w.data() + w.size(), f.width);
+        if (r.ec != std::errc() || r.ptr != w.data() + w.size() || f.width < 1) ctx.fail(kBadWidth);
+    } else if (parts.size() == 3) {
+        ctx.fail(kBadWidth);  // only text fields have a width
+    }
+    return f;
+}
+
+int cmdCreate(const Context& ctx) {
+    if (ctx.cl.positionals.empty()) throw UsageError{"usage: edbtool create FILE FIELD..."};
+    std::vector<FieldDescriptor> fields;
+    std::int64_t recordSize = 4;
+    for (std::size_t i = 1; i < ctx.cl.positionals.size(); ++i) {
+        FieldDescriptor f = parseFieldSpec(ctx, ctx.cl.positionals[i]);
+        recordSize += tables::fieldSize(f);
+        if (recordSize > std::numeric_limits<std::int32_t>::max()) ctx.fail(kBadWidth);
+        // Field names are looked up without regard to case, so such twins
+        // could never both be read.
+        for (const auto& g : fields) {
+            if (fieldNameKey(g.name) == fieldNameKey(f.name)) ctx.fail(kDuplicateName);
+        }
+        fields.push_back(std::move(f));
+    }
+    if (fields.empty()) ctx.fail(kNoFields);
+    const std::string password = ctx.password();
+    if (const auto code = tables::createTable(tableFilePath(ctx.file), password, fields))
+        ctx.fail(code);
+    return 0;
+}
+
+// A path of UTF-8 bytes as the platform's file-system library takes it.
+std::filesystem::path u8path(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+int cmdInit(const Context& ctx) {
+    expectPositionals(ctx.cl, 1, "init DIR");
+    const std::string& dir = ctx.file;
+    // The folder must exist; a mistyped one is not made silently.
+    std::error_code ec;
+    if (!std::filesystem::is_directory(u8path(dir), ec)) ctx.fail(kBadPath);
+    for (const SystemTable& t : systemTables()) {
+        const std::string path = tableFilePath(dir + "/" + t.fileName);
+        if (std::filesystem::exists(u8path(path), ec)) {
+            ctx.out << "kept " << t.fileName << '\n';
+            continue;
+        }
+        const Context tableCtx{ctx.cl, ctx.out, path};
+        if (const auto code = tables::createTable(path, kSystemPassword, t.fields))
+            tableCtx.fail(code);
+        if (!t.records.empty()) {
+            TableFile table;
+            if (!table.open(path, kSystemPassword)) tableCtx.fail(tables::lastTableError());
+            for (const auto& record : t.records) {
+                if (!table.append(record)) tableCtx.fail(tables::lastTableError());
+            }
+            table.close();
+        }
+        ctx.out << "created " << t.fileName << '\n';
+    }
+    return 0;
+}
+
+// ---- inspection ------------------------------------------------------------
+
+int cmdInfo(const Context& ctx) {
+    expectPositionals(ctx.cl, 1, "info FILE [--password P]");
+    TableFile table;
+    openTable(table, ctx, true);
+    const std::string path = table.path();
+    const std::int32_t count = table.recordCount();
+    std::int64_t deleted = 0;
+    for (std::int32_t i = 1; i <= count; ++i) {
+        if (i > 1 && !table.skip(1)) ctx.fail(tables::lastTableError());
+        if (table.isDeleted()) ++deleted;
+        if (tables::lastTableError() != 0) ctx.fail(tables::lastTableError());
+    }
+    const auto fields = table.fields();
+    const std::int32_t recordSize = table.recordSize();
+    const std::int64_t dataStart = table.dataStart();
+    table.close();
+
+    tables::TableError error = 0;
+    auto raw = RawFile::open(path, error);
+    if (!raw) ctx.fail(error);
+    unsigned char h[112] = {};
+    raw->read(0, h, 4);
+    const bool isProtected = std::string_view(reinterpret_cast<char*>(h), 4) == "WCDB";
+    if (isProtected) raw->setPassword(ctx.password());
+    if (raw->read(0, h, sizeof h) != static_cast<std::int64_t>(sizeof h)) ctx.fail(-22);
+
+    auto& out = ctx.out;
+    out << "file: " << path << '\n'
+        << "magic: " << (isProtected ? "WCDB (protected)" : "WEDB (no password)") << '\n';
+    char version[16];
+    std::snprintf(version, sizeof version, "0x%08x", static_cast<unsigned>(wordAt(h + 4)));
+    out << "version: " << version << '\n'
+        << "records: " << count << " (" << count - deleted << " live, " << deleted
+        << " marked deleted)\n"
+        << "next record id: " << wordAt(h + 20) << '\n'
+        << "record size: " << recordSize << '\n'
+        << "data start: " << dataStart << '\n'
+        << "fields: " << fields.size() << '\n';
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const auto& f = fields[i];
+        out << "  " << i + 1 << ' ' << convert::gbkToUtf8(f.name) << ' ' << typeName(f.type)
+            << " offset " << f.offset << " size " << tables::fieldSize(f) << '\n';
+    }
+    const bool hasMemo = std::any_of(fields.begin(), fields.end(), [](const FieldDescriptor& f) {
+        return f.type == FieldType::Bytes || f.type == FieldType::Memo;
+    });
+    if (hasMemo) {
+        const std::string memoPath = memoFilePath(path);
+        auto memo = RawFile::open(memoPath, error);
+        if (!memo) ctx.fail(-35);
+        if (isProtected) memo->setPassword(ctx.password());
+        unsigned char m[32] = {};
+        if (memo->read(0, m, sizeof m) != static_cast<std::int64_t>(sizeof m)) ctx.fail(-35);
+        out << "memo file: " << memoPath << '\n'
+            << "memo blocks: " << wordAt(m + 16) << " (" << wordAt(m + 20)
+            << " free, first free " << wordAt(m + 24) << ")\n";
+    }
+    return 0;
+}
+
+// Walks every slot in file order, reading all fields; `row` gets the slot's
+// record number, id and values.
+template <typename Row>
+void eachRecord(TableFile& table, const Context& ctx, Row row) {
+    const std::int32_t count = table.recordCount();
+    if (tables::lastTableError() != 0) ctx.fail(tables::lastTableError());
+    const auto& fields = table.fields();
+    std::vector<TableValue> values(fields.size());
+    for (std::int32_t i = 1; i <= count; ++i) {
+        if (i > 1 && !table.skip(1)) ctx.fail(tables::lastTableError());
+        const std::int32_t id = table.recordId();
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+            values[f] = table.read(static_cast<int>(f + 1));
+            if (tables::lastTableError() != 0) ctx.fail(tables::lastTableError());
+        }
+        row(i, id, values);
+    }
+}
+
+int cmdDump(const Context& ctx) {
+    expectPositionals(ctx.cl, 1, "dump FILE [--password P] [--format csv|json]");
+    const std::string format = ctx.cl.format.value_or("json");
+    if (format != "json" && format != "csv") throw UsageError{"--format is csv or json"};
+    TableFile table;
+    openTable(table, ctx, true);
+    const auto fields = table.fields();
+    auto& out = ctx.out;
+    if (format == "json") {
+        eachRecord(table, ctx, [&](std::int32_t record, std::int32_t id,
+                                   const std::vector<TableValue>& values) {
+            out << "{\"record\":" << record << ",\"id\":" << id
+                << ",\"deleted\":" << (id < 0 ? "true" : "false") << ",\"values\":[";
+            for (std::size_t f = 0; f < fields.size(); ++f) {
+                if (f) out << ',';
+                out << jsonValue(values[f], fields[f]);
+            }
+            out << "]}\n";
+        });
+    } else {
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+            if (f) out << ',';
+            out << csvQuote(convert::gbkToUtf8(fields[f].name));
+        }
+        out << '\n';
+        eachRecord(table, ctx, [&](std::int32_t, std::int32_t id,
+                                   const std::vector<TableValue>& values) {
+            if (id < 0) return;
+            for (std::size_t f = 0; f < fields.size(); ++f) {
+                if (f) out << ',';
+                out << csvQuote(csvValue(values[f], fields[f]));
+            }
+            out << '\n';
+        });
+    }
+    table.close();
+    return 0;
+}
+
+int cmdCheck(const Context& ctx) {
+    expectPositionals(ctx.cl, 1, "check FILE [--password P]");
+    const auto problems = checkTable(ctx.file, ctx.password());
+    for (const auto& p : problems) ctx.out << ctx.file << ": " << p.text << '\n';
+    if (!problems.empty()) ctx.fail(problems.front().code);
+    ctx.out << ctx.file << ": no problems found\n";
+    return 0;
+}
+
+// ---- changes ---------------------------------------------------------------
+
+int cmdAppend(const Context& ctx) {
+    expectPositionals(ctx.cl, 2, "append FILE [--password P] JSON_ARRAY");
+    TableFile table;
+    openTable(table, ctx, false);
+    const auto values = parseValues(table, ctx, ctx.cl.positionals[1]);
+    if (!table.append(values)) ctx.fail(tables::lastTableError());
+    ctx.out << "{\"record\":" << table.recordNumber() << ",\"id\":" << table.recordId() << "}\n";
+    table.close();
+    return 0;
+}
+
+int cmdWrite(const Context& ctx) {
+    expectPositionals(ctx.cl, 3, "write FILE RECORD [--password P] JSON_ARRAY");
+    TableFile table;
+    openTable(table, ctx, false);
+    const auto values = parseValues(table, ctx, ctx.cl.positionals[2]);
+    placeCursor(table, ctx, ctx.cl.positionals[1]);
+    if (!table.write(values)) ctx.fail(tables::lastTableError());
+    table.close();
+    return 0;
+}
+
+int cmdDelete(const Context& ctx) {
+    expectPositionals(ctx.cl, 2, "delete FILE RECORD [--password P]");
+    TableFile table;
+    openTable(table, ctx, false);
+    placeCursor(table, ctx, ctx.cl.positionals[1]);
+    if (!table.markDeleted()) ctx.fail(tables::lastTableError());
+    table.close();
+    return 0;
+}
+
+int cmdPurge(const Context& ctx) {
+    expectPositionals(ctx.cl, 1, "purge FILE [--password P]");
+    TableFile table;
+    openTable(table, ctx, false);
+    if (!table.purge()) ctx.fail(tables::lastTableError());
+    table.close();
+    return 0;
+}
+
+}  // namespace
+
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string file;
+    try {
+        const CommandLine cl = parseCommandLine(args);
+        if (cl.help || cl.command.empty()) {
+            (cl.help ? out : err) << usageText();
+            return cl.help ? 0 : 1;
+        }
+        static const std::pair<std::string_view, int (*)(const Context&)> kCommands[] = {
+            {"create", cmdCreate}, {"init", cmdInit},     {"info", cmdInfo},
+            {"dump", cmdDump},     {"append", cmdAppend}, {"write", cmdWrite},
+            {"delete", cmdDelete}, {"purge", cmdPurge},   {"check", cmdCheck}};
+        const auto* command = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                           [&](const auto& c) { return c.first == cl.command; });
+        if (command == std::end(kCommands)) throw UsageError{"unknown command " + cl.command};
+        if (cl.positionals.empty())
+            throw UsageError{"usage: edbtool " + cl.command + " FILE ..."};
+        file = cl.positionals.front();
+        tables::setFatalHandler([](std::string_view) { throw FatalFailure{}; });
+        const Context ctx{cl, out, file};
+        const int status = command->second(ctx);
+        out.flush();
+        return status;
+    } catch (const ToolFailure& f) {
+        out.flush();
+        err << "edbtool: " << f.file << ": " << f.code << ' ' << tables::errorText(f.code) << '\n';
+    } catch (const FatalFailure&) {
+        out.flush();
+        err << "edbtool: " << file << ": -1 " << tables::errorText(-1) << '\n';
+    } catch (const UsageError& e) {
+        err << "edbtool: " << e.message << '\n';
+    }
+    return 1;
+}
+
+}  // namespace edbtool

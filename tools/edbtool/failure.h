@@ -1,0 +1,22 @@
+// How a command ends when it cannot do its work.
+#pragma once
+
+#include <string>
+
+#include "table_error.h"
+
+namespace edbtool {
+
+// A failure on one file: reported as "edbtool: FILE: CODE TEXT" with the code's
+// text from the message table.
+struct ToolFailure {
+    std::string file;
+    tables::TableError code;
+};
+
+// The command line itself is wrong (unknown command, missing argument).
+struct UsageError {
+    std::string message;
+};
+
+}  // namespace edbtool
