@@ -1,0 +1,41 @@
+// Linux pieces of the X11 platform that need no display, exposed for tests.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace shell::platform::detail {
+
+// Calculator programs, most preferred first.
+const std::vector<std::string>& calculatorPrograms();
+
+// Full path of the first of calculatorPrograms() that is an executable
+// regular file in one of the folders of `pathList` (colon-separated, as in
+// PATH; empty entries are skipped). The program order decides, not the
+// folder order. Empty when none is found.
+std::string findCalculator(std::string_view pathList);
+
+// Runs `path` with no arguments in a new session, as a grandchild that
+// init adopts: nothing to reap, and no descriptor of ours but 0, 1 and 2 is
+// passed on. Returns once the program has replaced the child process (true)
+// or failed to (false); it never waits for the program to end.
+bool startDetached(const std::string& path);
+
+// "host:display" of an X display name with its screen number dropped and a
+// "unix" host written as none (":0.0", ":0" and "unix:0" give ":0").
+std::string displayKey(std::string_view displayName);
+
+// The abstract-socket name under which `markerName` is held for user `uid`
+// on display `displayName` (without the leading zero byte).
+std::string markerSocketName(std::string_view markerName, uid_t uid, std::string_view displayName);
+
+// Executable file name of process `pid`, without its folder: the target of
+// /proc/<pid>/exe (" (deleted)" dropped), or the kernel's short command name
+// (at most 15 bytes) when that link cannot be read. Empty when the process
+// is gone.
+std::string processExeName(pid_t pid, bool* isShortName = nullptr);
+
+}  // namespace shell::platform::detail
