@@ -188,17 +188,18 @@ int cmdInfo(const Context& ctx) {
     const std::string path = table.path();
     const std::int32_t count = table.recordCount();
     std::int64_t deleted = 0;
-    for (std::int32_t i = 1; i <= count; ++i) {
-        if (i > 1 && !table.skip(1)) ctx.fail(tables::lastTableError());
+    tables::TableError error = 0;
+    const bool walked = table.forEachRecord([&] {
         if (table.isDeleted()) ++deleted;
-        if (tables::lastTableError() != 0) ctx.fail(tables::lastTableError());
-    }
+        return (error = tables::lastTableError()) == 0;
+    });
+    if (error != 0) ctx.fail(error);
+    if (!walked) ctx.fail(tables::lastTableError());
     const auto fields = table.fields();
     const std::int32_t recordSize = table.recordSize();
     const std::int64_t dataStart = table.dataStart();
     table.close();
 
-    tables::TableError error = 0;
     auto raw = RawFile::open(path, error);
     if (!raw) ctx.fail(error);
     unsigned char h[112] = {};
@@ -245,19 +246,22 @@ int cmdInfo(const Context& ctx) {
 // record number, id and values.
 template <typename Row>
 void eachRecord(TableFile& table, const Context& ctx, Row row) {
-    const std::int32_t count = table.recordCount();
-    if (tables::lastTableError() != 0) ctx.fail(tables::lastTableError());
     const auto& fields = table.fields();
     std::vector<TableValue> values(fields.size());
-    for (std::int32_t i = 1; i <= count; ++i) {
-        if (i > 1 && !table.skip(1)) ctx.fail(tables::lastTableError());
+    tables::TableError error = 0;
+    // The batched walk; a failure stops it and is reported once it is over.
+    const bool walked = table.forEachRecord([&] {
         const std::int32_t id = table.recordId();
+        if ((error = tables::lastTableError()) != 0) return false;
         for (std::size_t f = 0; f < fields.size(); ++f) {
             values[f] = table.read(static_cast<int>(f + 1));
-            if (tables::lastTableError() != 0) ctx.fail(tables::lastTableError());
+            if ((error = tables::lastTableError()) != 0) return false;
         }
-        row(i, id, values);
-    }
+        row(table.recordNumber(), id, values);
+        return true;
+    });
+    if (error != 0) ctx.fail(error);
+    if (!walked) ctx.fail(tables::lastTableError());
 }
 
 int cmdDump(const Context& ctx) {
