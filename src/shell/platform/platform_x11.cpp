@@ -166,6 +166,9 @@ std::string processExeName(pid_t pid, bool* isShortName) {
     if (isShortName != nullptr) *isShortName = false;
     return std::string(target);
   }
+  // Only a link we may not read falls back to the command name; a missing
+  // one means a kernel thread or a process on its way out.
+  if (n < 0 && errno != EACCES && errno != EPERM) return {};
   std::ifstream comm(dir + "/comm");
   std::string name;
   std::getline(comm, name);

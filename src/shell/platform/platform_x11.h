@@ -34,8 +34,8 @@ std::string markerSocketName(std::string_view markerName, uid_t uid, std::string
 
 // Executable file name of process `pid`, without its folder: the target of
 // /proc/<pid>/exe (" (deleted)" dropped), or the kernel's short command name
-// (at most 15 bytes) when that link cannot be read. Empty when the process
-// is gone.
+// (at most 15 bytes) when reading that link is not permitted. Empty for a
+// kernel thread, a process that is ending, or one that is gone.
 std::string processExeName(pid_t pid, bool* isShortName = nullptr);
 
 }  // namespace shell::platform::detail
