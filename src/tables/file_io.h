@@ -69,9 +69,11 @@ public:
     // The absolute form of a path with "." and ".." folded away (no check
     // that it exists, symbolic links are not followed); empty for an empty path.
     virtual std::string absolutePath(const std::string& path) = 0;
-    // The name of an existing directory entry in the same folder that equals
-    // `path`'s last component without regard to ASCII letter case, or `path`
-    // itself when none does (Windows compares names that way already).
+    // `path` with its last component spelled as the existing directory entry
+    // in the same folder that equals it without regard to ASCII letter case
+    // (of several such entries on POSIX, the smallest name), or `path` itself
+    // when none does. Only the last component is looked up. On Windows the
+    // platform's own case-blind match decides (it folds non-ASCII letters too).
     virtual std::string resolveCase(const std::string& path) = 0;
     virtual std::uint32_t tickCount() = 0;  // milliseconds
     virtual void sleepMs(std::uint32_t ms) = 0;

@@ -250,8 +250,22 @@ public:
         }
     }
 
-    // Windows file names already compare without regard to case.
-    std::string resolveCase(const std::string& path) override { return path; }
+    // Windows finds the file whatever the case; this gives the spelling on
+    // disk, so that one file has one name on every platform.
+    std::string resolveCase(const std::string& path) override {
+        std::size_t cut = path.find_last_of("/\\");
+        std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+        if (name.empty() || name.find_first_of("*?") != std::string::npos) return path;
+        std::wstring wpath;
+        if (!widen(path, wpath)) return path;
+        WIN32_FIND_DATAW found{};
+        HANDLE h = FindFirstFileW(wpath.c_str(), &found);
+        if (h == INVALID_HANDLE_VALUE) return path;
+        FindClose(h);
+        std::string onDisk = narrow(found.cFileName);
+        if (onDisk.empty()) return path;
+        return (cut == std::string::npos ? std::string() : path.substr(0, cut + 1)) + onDisk;
+    }
 
     std::uint32_t tickCount() override { return GetTickCount(); }
     void sleepMs(std::uint32_t ms) override { Sleep(ms); }
