@@ -103,10 +103,9 @@ bool sameDigest(const std::uint8_t* stored, const std::string& digest) {
 TableFile::Impl::~Impl() {
     locks.releaseAll();
     memoLocks.releaseAll();
-    if (wroteSomething) {
-        if (file) file->sync();
-        if (memoFile) memoFile->sync();
-    }
+    // Every write already went straight to the operating system (there is no
+    // buffer of ours to flush); forcing it onto the disk at each close would
+    // cost milliseconds per saved entry.
     memoFile.reset();
     file.reset();
     if (!registryKey.empty()) releasePath(registryKey);
@@ -116,17 +115,23 @@ int TableFile::Impl::fieldIndex(std::string_view name) {
     const std::size_t n = fields.size();
     // Callers read the same few names over and over, mostly in field order:
     // an exact match starting after the last hit is nearly always immediate.
+    // Names are at most 16 bytes, so a plain loop beats a library call.
+    auto same = [](const std::string& f, std::string_view q) {
+        if (f.size() != q.size()) return false;
+        for (std::size_t k = 0; k < q.size(); ++k)
+            if (f[k] != q[k]) return false;
+        return true;
+    };
+    std::size_t i = nextGuess;
     for (std::size_t k = 0; k < n; ++k) {
-        std::size_t i = nextGuess + k;
-        if (i >= n) i -= n;
-        const std::string& f = fields[i].name;
-        if (f.size() == name.size() && std::memcmp(f.data(), name.data(), name.size()) == 0) {
+        if (same(fields[i].name, name)) {
             nextGuess = i + 1 == n ? 0 : i + 1;
             return canonical[i];
         }
+        if (++i == n) i = 0;
     }
-    for (std::size_t i = 0; i < n; ++i)
-        if (layout::sameFieldName(fields[i].name, name)) return static_cast<int>(i);
+    for (std::size_t j = 0; j < n; ++j)
+        if (layout::sameFieldName(fields[j].name, name)) return static_cast<int>(j);
     return -1;
 }
 
@@ -144,7 +149,6 @@ TableError TableFile::Impl::writePlain(std::int64_t offset, const void* buf, std
 
 TableError TableFile::Impl::writeInPlace(std::int64_t offset, std::uint8_t* buf, std::size_t n) {
     scrambler.apply(offset, buf, n);
-    wroteSomething = true;
     return file->writeAt(offset, buf, n);
 }
 
@@ -408,7 +412,6 @@ bool TableFile::open(std::string_view fileName, std::string_view password, OpenO
             putI32(word, static_cast<std::int32_t>(std::min<std::int64_t>(blocks, INT32_MAX)));
             im->scrambler.apply(layout::kMemoBlockCountOffset, word, 4);
             if (im->memoFile->writeAt(layout::kMemoBlockCountOffset, word, 4) != 0) return fail(-35);
-            im->wroteSomething = true;
         }
     }
     wholeMemo.release();
@@ -627,9 +630,12 @@ bool TableFile::purge() {
     std::int64_t examined = 0;  // slots read and handled
     bool stopped = false;
 
+    // The batch stays scrambled; each record is unscrambled at its old place
+    // and scrambled again at its new one right away, while the keystream
+    // pages of both places are still at hand.
     for (std::int64_t start = 0; start < count; start += perBatch) {
         const std::int64_t n = std::min<std::int64_t>(perBatch, count - start);
-        if (im.readPlain(im.slotOffset(start), buf.data(), static_cast<std::size_t>(n * rs)) != n * rs) {
+        if (im.file->readAt(im.slotOffset(start), buf.data(), static_cast<std::size_t>(n * rs)) != n * rs) {
             remember(-62);
             stopped = true;
             break;
@@ -638,10 +644,17 @@ bool TableFile::purge() {
         std::int64_t packed = 0;      // records packed at the front of buf
         for (std::int64_t i = 0; i < n; ++i) {
             std::uint8_t* rec = buf.data() + i * rs;
-            if (getI32(rec) < 0) {
+            const std::int64_t from = im.slotOffset(start + i);
+            auto wordAt = [&](std::int64_t at) {
+                std::uint8_t w[4];
+                std::memcpy(w, rec + at, 4);
+                im.scrambler.apply(from + at, w, 4);
+                return getI32(w);
+            };
+            if (wordAt(0) < 0) {
                 for (const FieldDescriptor& f : im.fields) {
                     if (!layout::isMemoType(f.type)) continue;
-                    std::int32_t first = getI32(rec + f.offset);
+                    std::int32_t first = wordAt(f.offset);
                     if (first == 0) continue;
                     TableError e = im.memoFile ? im.memo().free(first) : -59;
                     if (e != 0) remember(e);
@@ -654,11 +667,14 @@ bool TableFile::purge() {
                 continue;
             }
             if (writeFrom < 0) writeFrom = kept;
-            if (packed != i) std::memmove(buf.data() + packed * rs, rec, static_cast<std::size_t>(rs));
+            std::uint8_t* to = buf.data() + packed * rs;
+            im.scrambler.apply(from, rec, static_cast<std::size_t>(rs));
+            if (to != rec) std::memmove(to, rec, static_cast<std::size_t>(rs));
+            im.scrambler.apply(im.slotOffset(writeFrom + packed), to, static_cast<std::size_t>(rs));
             ++packed;
         }
         if (packed > 0) {
-            TableError e = im.writeInPlace(im.slotOffset(writeFrom), buf.data(), static_cast<std::size_t>(packed * rs));
+            TableError e = im.file->writeAt(im.slotOffset(writeFrom), buf.data(), static_cast<std::size_t>(packed * rs));
             if (e != 0) {
                 remember(e);
                 stopped = true;

@@ -45,7 +45,6 @@ struct TableFile::Impl {
     RecordView* view = nullptr;
     int callbackDepth = 0;
     bool closeRequested = false;
-    bool wroteSomething = false;
     std::uint64_t purgeCount = 0;
     std::size_t nextGuess = 0;  // where the next field-name lookup starts
 
