@@ -72,10 +72,13 @@ class Platform {
 
   // The first visible top-level window of process `pid` that has neither
   // parent nor owner (X11: no WM_TRANSIENT_FOR), in stacking order from the
-  // top. Visible includes minimised (iconic); a hidden (withdrawn) window is
-  // skipped. 0 when none is found or when `limit` runs out first. Windows
-  // dispatches the calling thread's pending messages between windows
-  // examined in vain; X11 does not touch the caller's event queue.
+  // top (X11: the window manager's stacking list; its plain client list,
+  // oldest first, when it keeps no stacking list; the window tree when no
+  // window manager runs). Visible includes minimised (iconic); a hidden
+  // (withdrawn) window is skipped. 0 when none is found or when `limit`
+  // runs out first. Windows dispatches the calling thread's pending
+  // messages between windows examined in vain; X11 does not touch the
+  // caller's event queue. X11 knows a window's process by _NET_WM_PID.
   virtual WindowHandle findProcessWindow(ProcessId pid, std::chrono::milliseconds limit) = 0;
 
   // Shown on screen or minimised (Windows: IsWindowVisible; X11: normal or

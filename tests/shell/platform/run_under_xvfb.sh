@@ -15,8 +15,9 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/lanhe-xvfb-XXXXXX")
 xvfb_pid=
 wm_pid=
 cleanup() {
-  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null && wait "$wm_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  # Only the two processes started here, by their ids.
+  if [ -n "$wm_pid" ]; then kill "$wm_pid" 2>/dev/null || true; wait "$wm_pid" 2>/dev/null || true; fi
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
