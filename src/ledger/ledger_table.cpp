@@ -61,6 +61,7 @@ ScanResult findRecords(const LedgerFilter& filter, std::size_t limit, const Pump
     TableFile table;
     if (!openLedger(table)) return result;
     result.opened = true;
+    if (filter.matchNothing) return result;
     const FieldNumbers f = lookUpFields(table);
 
     unsigned visited = 0;

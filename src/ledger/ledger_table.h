@@ -32,6 +32,9 @@ struct LedgerFilter {
     // Exact (byte for byte) customer and item, for the price history.
     std::optional<std::string> customer;
     std::optional<std::string> item;
+    // Lists nothing (a keyword that cannot occur in the table); the table is
+    // still opened so that an unreadable table is reported.
+    bool matchNothing = false;
 };
 
 struct FoundRecord {

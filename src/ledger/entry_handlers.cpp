@@ -1,0 +1,268 @@
+// The entry page: the day list, the entry form, the price history, and
+// modifying and deleting an entry of the day list.
+#include <algorithm>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <cmath>
+#include <limits>
+
+#include "appearance.h"
+#include "combo_box.h"
+#include "date_picker.h"
+#include "dates.h"
+#include "dialogs.h"
+#include "edit_box.h"
+#include "entry_page.h"
+#include "gbk.h"
+#include "gbk_text.h"
+#include "ledger_pages.h"
+#include "ledger_table.h"
+#include "numbers.h"
+#include "page_helpers.h"
+#include "radio_button.h"
+#include "report_list.h"
+#include "transparent_label.h"
+
+namespace ledger {
+
+namespace {
+
+// Columns of `超级列表框记账`.
+enum EntryColumn { kSeq = 1, kCustomer = 2, kItem = 3, kAmount = 4, kStatus = 5, kRemark = 6 };
+
+constexpr double kAmountEpsilon = 1e-7;
+
+void show(const char* message, ui::MessageIcon icon) {
+    ui::dialogs().message(QString::fromUtf8(message), icon);
+}
+
+// The first entry of the box whose text begins with `prefix` (letter case
+// ignored), or -1.
+int firstEntryStartingWith(const QComboBox& box, const QString& prefix) {
+    for (int i = 0; i < box.count(); ++i) {
+        if (box.itemText(i).startsWith(prefix, Qt::CaseInsensitive)) return i;
+    }
+    return -1;
+}
+
+}  // namespace
+
+int LedgerPages::selectedEntryRow() const {
+    const QList<int> rows = entry_->超级列表框记账->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first();
+}
+
+void LedgerPages::refreshEntryList() {
+    if (!entry_) return;
+    ui::ReportList& list = *entry_->超级列表框记账;
+    list.clearRows();
+
+    LedgerFilter filter;
+    filter.days = DayRange::singleDay(convert::datePart(entry_->日期框1->value()));
+    const ScanResult found = findRecords(filter);
+    if (!found.opened) {
+        show(text::kTableNotRead, ui::MessageIcon::Error);
+        return;
+    }
+
+    list.setUpdatesEnabled(false);
+    list.reserveRows(static_cast<int>(found.rows.size()));
+    std::size_t r = 0;
+    for (const FoundRecord& row : found.rows) {
+        const LedgerRecord& rec = row.record;
+        list.addRow({QString(), QString(), fromGbk(rec.客户), fromGbk(rec.事件),
+                     fromGbk(convert::numberToText(rec.金额)), statusCellText(rec.状态),
+                     fromGbk(rec.备注)},
+                    rec.状态 ? 1 : 0);
+        state_.entryRowMap[r++] = row.recordNumber;
+    }
+    // No map entry outlives the rows it was written for.
+    std::fill(state_.entryRowMap.begin() + static_cast<std::ptrdiff_t>(r), state_.entryRowMap.end(), 0);
+
+    entry_->合计标签->setText(QString());
+    numberRowsAndSum(list, kAmount, *entry_->合计标签);
+    list.setUpdatesEnabled(true);
+
+    if (found.cut) show(text::kResultCut, ui::MessageIcon::Information);
+}
+
+void LedgerPages::saveEntry() {
+    if (!entry_) return;
+    ui::EntryPage& p = *entry_;
+
+    if (p.组合框事件->currentText().isEmpty()) {
+        show(text::kNoItem, ui::MessageIcon::Warning);
+        return;
+    }
+    if (p.组合框客户->currentText().isEmpty()) {
+        show(text::kNoCustomer, ui::MessageIcon::Warning);
+        return;
+    }
+    const double amount = convert::textToNumber(gbkLossy(p.编辑框金额->text()));
+    // An amount too large for a double reads as infinite: no amount either.
+    if (!(std::fabs(amount) > kAmountEpsilon) || !std::isfinite(amount)) {
+        show(text::kBadAmount, ui::MessageIcon::Warning);
+        return;
+    }
+    if (!p.单选框已结->isChecked() && !p.单选框未结->isChecked()) {
+        show(text::kNoStatus, ui::MessageIcon::Warning);
+        return;
+    }
+    // The table holds GBK only; a character outside it would be stored as
+    // something else, so the form keeps it for the operator to change.
+    const std::optional<std::string> customer = toGbk(p.组合框客户->currentText());
+    const std::optional<std::string> item = toGbk(p.组合框事件->currentText());
+    const std::optional<std::string> remark = toGbk(p.编辑框备注->text());
+    if (!customer || !item || !remark) {
+        const QString all = p.组合框客户->currentText() + p.组合框事件->currentText() + p.编辑框备注->text();
+        const std::string bad = convert::firstCharacterNotInGbk(all.toStdString());
+        ui::dialogs().message(QString::fromUtf8(text::kNotGbk).arg(QString::fromStdString(bad)),
+                              ui::MessageIcon::Warning);
+        return;
+    }
+
+    const int row = selectedEntryRow();
+    if (row < 0) state_.modifyMode = false;
+
+    const LedgerRecord record{convert::datePart(p.日期框1->value()), *customer, *item, amount,
+                              *remark, p.单选框已结->isChecked()};
+    if (state_.modifyMode) {
+        const std::int32_t number =
+            static_cast<std::size_t>(row) < kMaxListRows ? state_.entryRowMap[static_cast<std::size_t>(row)] : 0;
+        const LedgerStatus status = writeRecord(number, record);
+        if (status == LedgerStatus::OpenFailed) {
+            show(text::kTableNotRead, ui::MessageIcon::Error);
+            return;
+        }
+        if (status != LedgerStatus::Ok) {
+            // Nothing was changed: keep the form and modify mode for another try.
+            show(text::kNotSaved, ui::MessageIcon::Error);
+            return;
+        }
+        show(text::kModified, ui::MessageIcon::Information);
+        p.组合框事件->clearText();
+        p.组合框客户->clearText();
+    } else {
+        const LedgerStatus status = appendRecord(record);
+        if (status == LedgerStatus::OpenFailed) {
+            show(text::kTableNotRead, ui::MessageIcon::Error);
+            return;
+        }
+        if (status != LedgerStatus::Ok) {
+            show(text::kNotSaved, ui::MessageIcon::Error);
+            return;
+        }
+    }
+
+    refreshEntryList();
+    refreshHistory();
+    resetEntryForm();
+}
+
+void LedgerPages::resetEntryForm() {
+    ui::EntryPage& p = *entry_;
+    state_.modifyMode = false;
+    p.编辑框备注->clear();
+    p.编辑框金额->clear();
+    setModifyHighlight(false);
+    p.单选框已结->setChecked(false);
+    p.单选框未结->setChecked(false);
+    p.组合框事件->setEnabled(true);
+}
+
+void LedgerPages::setModifyHighlight(bool on) {
+    ui::EntryPage& p = *entry_;
+    const QColor color = on ? QColor(255, 0, 0) : QColor(255, 255, 255);
+    for (QWidget* box : {static_cast<QWidget*>(p.组合框客户), static_cast<QWidget*>(p.组合框事件),
+                         static_cast<QWidget*>(p.编辑框备注), static_cast<QWidget*>(p.编辑框金额)}) {
+        ui::setBackgroundColor(box, color);
+    }
+    p.标签状态->setVisible(on);
+}
+
+void LedgerPages::refreshHistory() {
+    if (!entry_) return;
+    ui::EntryPage& p = *entry_;
+    if (p.组合框客户->currentIndex() < 0 || p.组合框事件->currentIndex() < 0) return;
+
+    // Window events run during the scan; a newer refresh started from one of
+    // them makes this one's result stale.
+    const unsigned generation = ++historyGeneration_;
+    p.编辑框历史价格->clear();
+    QCoreApplication::processEvents();
+
+    LedgerFilter filter;
+    filter.customer = state_.historyCustomer;
+    filter.item = state_.historyItem;
+    const ScanResult found = findRecords(filter, std::numeric_limits<std::size_t>::max(),
+                                         [] { QCoreApplication::processEvents(); });
+    if (!found.opened || generation != historyGeneration_ || !entry_) return;
+
+    QString history;
+    for (const FoundRecord& row : found.rows) {
+        history += fromGbk(row.record.事件) + QStringLiteral("--金额") +
+                   fromGbk(convert::numberToText(row.record.金额)) + QStringLiteral("元\r\n") +
+                   fromGbk(row.record.备注) + QStringLiteral("\r\n--------------------");
+    }
+    p.编辑框历史价格->setPlainText(history);
+}
+
+void LedgerPages::beginModify() {
+    if (!entry_) return;
+    ui::EntryPage& p = *entry_;
+    ui::ReportList& list = *p.超级列表框记账;
+    const int row = selectedEntryRow();
+    if (row < 0) return;
+
+    const QString n = list.cellText(row, kSeq);
+    if (!ui::dialogs().question(QStringLiteral("是否修改当前第 ") + n + QStringLiteral(" 项？"),
+                                QStringLiteral("当前选中第  ") + n + QStringLiteral("  项"))) {
+        list.clearRowSelection();
+        return;
+    }
+    setModifyHighlight(true);
+    const int customer = firstEntryStartingWith(*p.组合框客户, list.cellText(row, kCustomer));
+    if (customer >= 0) p.组合框客户->setCurrentIndex(customer);
+    const int item = firstEntryStartingWith(*p.组合框事件, list.cellText(row, kItem));
+    if (item >= 0) p.组合框事件->setCurrentIndex(item);
+    p.编辑框备注->setText(list.cellText(row, kRemark));
+    p.编辑框金额->setText(list.cellText(row, kAmount));
+    state_.modifyMode = true;
+}
+
+void LedgerPages::cancelModify() {
+    if (!entry_) return;
+    setModifyHighlight(false);
+    entry_->编辑框备注->clear();
+    entry_->编辑框金额->clear();
+    state_.modifyMode = false;
+}
+
+void LedgerPages::deleteEntry() {
+    if (!entry_) return;
+    ui::ReportList& list = *entry_->超级列表框记账;
+    const int row = selectedEntryRow();
+    const QString n = row < 0 ? QString() : list.cellText(row, kSeq);
+    if (n.isEmpty()) return;
+
+    if (!ui::dialogs().question(QStringLiteral("是否删除当前选中第 ") + n + QStringLiteral(" 项？"),
+                                QStringLiteral("当前选中第  ") + n + QStringLiteral("  项"))) {
+        list.clearRowSelection();
+        return;
+    }
+    const std::int32_t number =
+        static_cast<std::size_t>(row) < kMaxListRows ? state_.entryRowMap[static_cast<std::size_t>(row)] : 0;
+    if (deleteRecord(number) == LedgerStatus::OpenFailed) {
+        show(text::kTableNotRead, ui::MessageIcon::Error);
+        list.clearRowSelection();
+        return;
+    }
+    list.clearRowSelection();
+    // A purge renumbers the records: neither list may keep the old numbers.
+    refreshEntryList();
+    if (query_ && query_->超级列表框统计->rowCount() > 0) rerunLastQuery();
+}
+
+}  // namespace ledger
