@@ -1,0 +1,42 @@
+#include "combo_box.h"
+
+#include <QLineEdit>
+#include <QSignalBlocker>
+
+namespace ui {
+
+ComboBox::ComboBox(QWidget* parent) : QComboBox(parent) {
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    setMaxVisibleItems(20);
+    // A drop-down list filled into an empty box selects nothing (Qt would
+    // select the first entry unless there is a placeholder; an editable box
+    // never shows it).
+    setPlaceholderText(QStringLiteral(" "));
+    setCurrentIndex(-1);
+    connect(lineEdit(), &QLineEdit::textEdited, this, [this] { clearSelectedEntry(); });
+}
+
+void ComboBox::clearSelectedEntry() {
+    if (currentIndex() < 0) return;
+    QLineEdit* edit = lineEdit();
+    const QString text = edit->text();
+    const int cursor = edit->cursorPosition();
+    {
+        // Setting the index to -1 empties an editable box; the text comes
+        // straight back, so nobody needs to hear of the interim empty text.
+        const QSignalBlocker blockEdit(edit);
+        const QSignalBlocker blockBox(this);
+        setCurrentIndex(-1);
+        edit->setText(text);
+        edit->setCursorPosition(cursor);
+    }
+    emit currentIndexChanged(-1);
+}
+
+void ComboBox::clearText() {
+    setCurrentIndex(-1);
+    setEditText(QString());
+}
+
+}  // namespace ui

@@ -1,0 +1,22 @@
+// An editable drop-down. As soon as the operator types, the box has no
+// selected list entry any more (currentIndex() is -1) while the typed text
+// stays; picking an entry from the list selects it again. Pages tell "picked
+// from the list" from "typed" this way. Filling the list selects no entry.
+#pragma once
+
+#include <QComboBox>
+
+namespace ui {
+
+class ComboBox : public QComboBox {
+    Q_OBJECT
+  public:
+    explicit ComboBox(QWidget* parent = nullptr);
+
+    // Drops the selected entry but keeps the text.
+    void clearSelectedEntry();
+    // Empties the text and drops the selected entry.
+    void clearText();
+};
+
+}  // namespace ui

@@ -1,0 +1,22 @@
+// Every control class the windows are built from, so that code holding a
+// window can use its members directly.
+#pragma once
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "combo_box.h"
+#include "date_picker.h"
+#include "edit_box.h"
+#include "group_frame.h"
+#include "image_button.h"
+#include "radio_button.h"
+#include "report_list.h"
+#include "rollup_menu.h"
+#include "toolbar.h"
+#include "transparent_label.h"

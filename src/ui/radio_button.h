@@ -1,0 +1,16 @@
+// A radio button that, unlike Qt's exclusive ones, can be cleared again
+// (the entry form unchecks both status buttons after a save). Checking one
+// clears the other RadioButtons of the same container.
+#pragma once
+
+#include <QRadioButton>
+
+namespace ui {
+
+class RadioButton : public QRadioButton {
+    Q_OBJECT
+  public:
+    explicit RadioButton(QWidget* parent = nullptr);
+};
+
+}  // namespace ui
