@@ -1,0 +1,172 @@
+#include "layout.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHash>
+#include <QLabel>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "combo_box.h"
+#include "date_picker.h"
+#include "edit_box.h"
+#include "group_frame.h"
+#include "image_button.h"
+#include "radio_button.h"
+#include "report_list.h"
+#include "rollup_menu.h"
+#include "toolbar.h"
+#include "transparent_label.h"
+
+namespace ui {
+
+bool kindMatches(Kind kind, const QWidget* c) {
+    switch (kind) {
+        case Kind::Label:
+        case Kind::PictureBox:
+            return qobject_cast<const QLabel*>(c) && !qobject_cast<const TransparentLabel*>(c);
+        case Kind::TransparentLabel:
+            return qobject_cast<const TransparentLabel*>(c);
+        case Kind::Button:
+            return qobject_cast<const QPushButton*>(c);
+        case Kind::ImageButton:
+            return qobject_cast<const ImageButton*>(c);
+        case Kind::EditBox:
+            return qobject_cast<const EditBox*>(c);
+        case Kind::MultiLineEditBox:
+            return qobject_cast<const QPlainTextEdit*>(c);
+        case Kind::ComboBox:
+            return qobject_cast<const ComboBox*>(c);
+        case Kind::ListBox:
+            return qobject_cast<const QListWidget*>(c);
+        case Kind::CheckBox:
+            return qobject_cast<const QCheckBox*>(c);
+        case Kind::RadioButton:
+            return qobject_cast<const RadioButton*>(c);
+        case Kind::DatePicker:
+            return qobject_cast<const DatePicker*>(c);
+        case Kind::GroupFrame:
+            return qobject_cast<const GroupFrame*>(c);
+        case Kind::ShapeFrame:
+            return qobject_cast<const QFrame*>(c) && c->metaObject() == &QFrame::staticMetaObject;
+        case Kind::ToolBar:
+            return qobject_cast<const ToolBar*>(c);
+        case Kind::ReportList:
+            return qobject_cast<const ReportList*>(c);
+        case Kind::RollUpMenu:
+            return qobject_cast<const RollUpMenu*>(c);
+        case Kind::DataProvider:
+        case Kind::DataSource:
+        case Kind::Grid:
+            return c && c->metaObject() == &QWidget::staticMetaObject;
+    }
+    return false;
+}
+
+void setUpWindow(QWidget* window, int width, int height, const QString& title) {
+    window->setFixedSize(width, height);
+    window->setWindowTitle(title);
+    window->setFont(interfaceFont());
+}
+
+namespace detail {
+
+void configure(QWidget* control, const ControlSpec& spec) {
+    control->setObjectName(spec.objectName());
+    if (spec.face != Face::Interface) control->setFont(font(spec.face, spec.height));
+    const QString caption = spec.captionText();
+
+    switch (spec.kind) {
+        case Kind::Label: {
+            auto* label = static_cast<QLabel*>(control);
+            label->setText(caption);
+            label->setAutoFillBackground(true);
+            label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+            break;
+        }
+        case Kind::TransparentLabel:
+            static_cast<QLabel*>(control)->setText(caption);
+            break;
+        case Kind::Button:
+            static_cast<QPushButton*>(control)->setText(caption);
+            static_cast<QPushButton*>(control)->setAutoDefault(false);
+            break;
+        case Kind::ImageButton:
+        case Kind::CheckBox:
+        case Kind::RadioButton:
+            static_cast<QAbstractButton*>(control)->setText(caption);
+            break;
+        case Kind::EditBox:
+            static_cast<EditBox*>(control)->setText(caption);
+            break;
+        case Kind::MultiLineEditBox:
+            static_cast<QPlainTextEdit*>(control)->setPlainText(caption);
+            break;
+        case Kind::GroupFrame:
+            static_cast<QGroupBox*>(control)->setTitle(caption);
+            break;
+        case Kind::ShapeFrame: {
+            // An etched rectangle; its colours come from the light and dark
+            // roles, so the controls inside keep their own text colour.
+            auto* frame = static_cast<QFrame*>(control);
+            frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+            frame->setLineWidth(1);
+            frame->setMidLineWidth(0);
+            break;
+        }
+        case Kind::PictureBox: {
+            auto* picture = static_cast<QLabel*>(control);
+            picture->setScaledContents(true);
+            picture->setAlignment(Qt::AlignCenter);
+            break;
+        }
+        case Kind::DataProvider:
+        case Kind::DataSource:
+        case Kind::Grid:
+            control->hide();
+            break;
+        case Kind::ComboBox:
+        case Kind::ListBox:
+        case Kind::DatePicker:
+        case Kind::ToolBar:
+        case Kind::ReportList:
+        case Kind::RollUpMenu:
+            break;
+    }
+}
+
+void place(QWidget*, std::span<QWidget* const> controls, std::span<const ControlSpec> specs) {
+    QHash<QString, QWidget*> byName;
+    for (QWidget* c : controls) byName.insert(c->objectName(), c);
+
+    for (size_t i = 0; i < controls.size(); ++i) {
+        QWidget* c = controls[i];
+        const ControlSpec& spec = specs[i];
+        const QString inside = spec.containerName();
+        if (!inside.isEmpty()) {
+            QWidget* container = byName.value(inside);
+            Q_ASSERT_X(container, "ui::place", "container missing from the table");
+            if (container) {
+                // The window is not shown yet, so a moved control still shows
+                // with it; one hidden on purpose has to stay hidden.
+                const bool explicitlyHidden =
+                    c->isHidden() && c->testAttribute(Qt::WA_WState_ExplicitShowHide);
+                c->setParent(container);
+                if (explicitlyHidden) c->hide();
+            }
+        }
+        c->setGeometry(spec.x, spec.y, spec.width, spec.height);
+    }
+
+    // The keyboard goes from control to control in creation order.
+    QWidget* previous = nullptr;
+    for (QWidget* c : controls) {
+        if (!(c->focusPolicy() & Qt::TabFocus)) continue;
+        if (previous) QWidget::setTabOrder(previous, c);
+        previous = c;
+    }
+}
+
+}  // namespace detail
+}  // namespace ui

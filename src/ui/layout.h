@@ -1,0 +1,117 @@
+// Windows are laid out from tables: one row per control, in creation order,
+// with its name, kind, container, rectangle (relative to the container, or
+// to the window when it has none), caption and face. The same row creates
+// the control into the window's member of that name, so a window class holds
+// its table and its members and no geometry code.
+#pragma once
+
+#include <QString>
+#include <span>
+#include <vector>
+
+#include "fonts.h"
+
+class QWidget;
+
+namespace ui {
+
+enum class Kind {
+    Label,             // QLabel with an opaque background
+    TransparentLabel,  // ui::TransparentLabel
+    Button,            // QPushButton
+    ImageButton,       // ui::ImageButton
+    EditBox,           // ui::EditBox
+    MultiLineEditBox,  // QPlainTextEdit
+    ComboBox,          // ui::ComboBox (editable drop-down)
+    ListBox,           // QListWidget
+    CheckBox,          // QCheckBox
+    RadioButton,       // ui::RadioButton
+    DatePicker,        // ui::DatePicker
+    GroupFrame,        // ui::GroupFrame (titled frame)
+    ShapeFrame,        // QFrame (untitled rectangle)
+    PictureBox,        // QLabel showing a picture scaled to its size
+    ToolBar,           // ui::ToolBar
+    ReportList,        // ui::ReportList
+    RollUpMenu,        // ui::RollUpMenu
+    DataProvider,      // invisible placeholders of the query page's printing
+    DataSource,        //   controls (QWidget); the delivery note brings
+    Grid,              //   their working parts
+};
+
+struct ControlSpec {
+    const char* name;
+    Kind kind;
+    const char* inside;  // the container's name, "" for the window
+    int x, y, width, height;
+    const char* caption;
+    Face face = Face::Interface;
+
+    QString objectName() const { return QString::fromUtf8(name); }
+    QString containerName() const { return QString::fromUtf8(inside); }
+    QString captionText() const { return QString::fromUtf8(caption); }
+};
+
+template <class Window>
+struct LayoutRow {
+    ControlSpec spec;
+    // Creates the control with `parent` and stores it in its member.
+    QWidget* (*create)(Window& window, QWidget* parent);
+};
+
+// Whether `control` is of the class that `kind` is built with.
+bool kindMatches(Kind kind, const QWidget* control);
+
+// Client size, title and default face of a window.
+void setUpWindow(QWidget* window, int width, int height, const QString& title = {});
+
+namespace detail {
+
+template <class M>
+struct MemberPointer;
+template <class W, class T>
+struct MemberPointer<T * W::*> {
+    using Window = W;
+    using Control = T;
+};
+
+// Name, caption, face and the look of the kind.
+void configure(QWidget* control, const ControlSpec& spec);
+// Puts every control into its container at its rectangle, and orders the
+// keyboard focus by creation.
+void place(QWidget* window, std::span<QWidget* const> controls, std::span<const ControlSpec> specs);
+
+}  // namespace detail
+
+template <auto Member>
+QWidget* createInto(typename detail::MemberPointer<decltype(Member)>::Window& window,
+                    QWidget* parent) {
+    using Control = typename detail::MemberPointer<decltype(Member)>::Control;
+    auto* control = new Control(parent);
+    window.*Member = control;
+    return control;
+}
+
+// Creates every control of `rows` in order, then places them.
+template <class Window>
+void buildLayout(Window& window, std::span<const LayoutRow<Window>> rows) {
+    std::vector<QWidget*> controls;
+    std::vector<ControlSpec> specs;
+    controls.reserve(rows.size());
+    specs.reserve(rows.size());
+    for (const LayoutRow<Window>& row : rows) {
+        QWidget* control = row.create(window, &window);
+        detail::configure(control, row.spec);
+        controls.push_back(control);
+        specs.push_back(row.spec);
+    }
+    detail::place(&window, controls, specs);
+}
+
+}  // namespace ui
+
+// One table row: LANHE_CONTROL(member, Kind, inside, x, y, w, h, caption[, face]).
+// `Self` names the window class where the table is written.
+#define LANHE_CONTROL(member, ...)                                                \
+    ::ui::LayoutRow<Self> {                                                       \
+        ::ui::ControlSpec{#member, __VA_ARGS__}, &::ui::createInto<&Self::member> \
+    }
