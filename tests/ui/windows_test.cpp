@@ -1,0 +1,209 @@
+// The six windows: the builder puts every control of a window's table where
+// the table says, and each window starts in the state its pages expect.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSet>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+
+#include "composer_dialog.h"
+#include "customers_page.h"
+#include "date_picker.h"
+#include "entry_page.h"
+#include "main_bar.h"
+#include "query_page.h"
+#include "report_list.h"
+#include "rollup_menu.h"
+#include "settings_page.h"
+#include "toolbar.h"
+#include "transparent_label.h"
+
+namespace {
+
+template <class W>
+class WindowLayout : public ::testing::Test {};
+
+using Windows = ::testing::Types<ui::MainBar, ui::EntryPage, ui::QueryPage, ui::CustomersPage,
+                                 ui::SettingsPage, ui::ComposerDialog>;
+TYPED_TEST_SUITE(WindowLayout, Windows);
+
+QString caption(const QWidget* c) {
+    if (auto* group = qobject_cast<const QGroupBox*>(c)) return group->title();
+    if (auto* button = qobject_cast<const QAbstractButton*>(c)) return button->text();
+    if (auto* label = qobject_cast<const QLabel*>(c)) return label->text();
+    if (auto* edit = qobject_cast<const QLineEdit*>(c)) return edit->text();
+    return {};
+}
+
+TYPED_TEST(WindowLayout, EveryControlStandsInItsContainerWithItsCaption) {
+    TypeParam window;
+    EXPECT_EQ(window.size(), QSize(TypeParam::kWidth, TypeParam::kHeight));
+    QSet<QString> names;
+    for (const auto& row : TypeParam::layout()) {
+        const ui::ControlSpec& spec = row.spec;
+        const QString name = spec.objectName();
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_FALSE(names.contains(name));
+        names.insert(name);
+
+        const auto found = window.template findChildren<QWidget*>(name);
+        ASSERT_EQ(found.size(), 1);
+        QWidget* c = found.first();
+        EXPECT_TRUE(ui::kindMatches(spec.kind, c));
+        const QWidget* expectedParent =
+            spec.containerName().isEmpty()
+                ? static_cast<QWidget*>(&window)
+                : window.template findChild<QWidget*>(spec.containerName());
+        EXPECT_EQ(c->parentWidget(), expectedParent);
+        EXPECT_EQ(c->geometry(), QRect(spec.x, spec.y, spec.width, spec.height));
+        if (!QByteArray(spec.caption).isEmpty()) {
+            EXPECT_EQ(caption(c), spec.captionText());
+        }
+    }
+}
+
+TYPED_TEST(WindowLayout, EveryCaptionFitsItsControl) {
+    // Full-width punctuation ends with empty half a character, which a tight
+    // control may cut off without hiding anything.
+    auto inkWidth = [](const QFontMetrics& fm, const QString& line) {
+        int w = fm.horizontalAdvance(line);
+        if (!line.isEmpty() && QStringLiteral("：，。").contains(line.back()))
+            w -= fm.horizontalAdvance(line.back()) / 2;
+        return w;
+    };
+    TypeParam window;
+    for (const auto& row : TypeParam::layout()) {
+        const ui::ControlSpec& spec = row.spec;
+        const QString text = spec.captionText();
+        if (text.isEmpty()) continue;
+        QWidget* c = window.template findChild<QWidget*>(spec.objectName());
+        ASSERT_NE(c, nullptr);
+        SCOPED_TRACE(spec.name);
+        const QFontMetrics fm(c->font());
+        int room = spec.width;
+        switch (spec.kind) {
+            case ui::Kind::CheckBox:
+            case ui::Kind::RadioButton:
+                room -= 18;  // the box or circle and its gap
+                break;
+            case ui::Kind::Button:
+            case ui::Kind::ImageButton:
+                room -= 4;
+                break;
+            case ui::Kind::GroupFrame:
+                room -= 16;
+                break;
+            default:
+                break;
+        }
+        // A transparent label wraps; every other caption stays on one line.
+        QStringList lines;
+        if (auto* label = qobject_cast<ui::TransparentLabel*>(c)) {
+            lines = label->lines();
+            EXPECT_LE(label->linePitch() * lines.size(), spec.height + 2);
+        } else {
+            lines = QStringList{text};
+        }
+        for (const QString& line : lines) EXPECT_LE(inkWidth(fm, line), room) << line.toStdString();
+        // Labels leave the glyphs room in height.
+        if (spec.kind == ui::Kind::Label) {
+            EXPECT_LE(fm.ascent(), spec.height + 2);
+        }
+    }
+}
+
+TEST(MainBar, HasItsTitleAndTheFourPageButtons) {
+    ui::MainBar bar;
+    EXPECT_EQ(bar.windowTitle(), "岚禾记账");
+    ASSERT_EQ(bar.工具条1->itemCount(), 9);
+    EXPECT_EQ(bar.工具条1->buttonAt(1)->text(), " 记 账 ");
+    EXPECT_EQ(bar.工具条1->buttonAt(3)->text(), " 查 询 ");
+    EXPECT_EQ(bar.工具条1->buttonAt(5)->text(), " 客 户 ");
+    EXPECT_EQ(bar.工具条1->buttonAt(7)->text(), " 设 置 ");
+    EXPECT_FALSE(bar.工具条1->buttonAt(1)->icon().isNull());
+    EXPECT_FALSE(bar.图片框1->pixmap().isNull());
+    EXPECT_FALSE(bar.超级按钮1->image().isNull());
+}
+
+TEST(MainBar, ReportsMovesAndHiding) {
+    ui::MainBar bar;
+    bar.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
+    QSignalSpy moved(&bar, &ui::MainBar::moved);
+    QSignalSpy hidden(&bar, &ui::MainBar::hidden);
+    bar.move(bar.pos() + QPoint(30, 0));
+    QTest::qWait(10);
+    EXPECT_GE(moved.size(), 1);
+    bar.hide();
+    EXPECT_EQ(hidden.size(), 1);
+}
+
+TEST(EntryPage, StartsWithRecordingAndDateLockedAndRowsNotPickable) {
+    ui::EntryPage page;
+    EXPECT_FALSE(page.按钮记账->isEnabled());
+    EXPECT_FALSE(page.日期框1->isEnabled());
+    EXPECT_TRUE(page.标签状态->isHidden());
+    EXPECT_FALSE(page.超级列表框记账->wholeRowSelection());
+    EXPECT_FALSE(page.超级列表框记账->multipleSelection());
+    const ui::ReportList& list = *page.超级列表框记账;
+    ASSERT_EQ(list.columnCount(), 7);
+    EXPECT_EQ(list.column(0).width, 0);
+    EXPECT_EQ(list.column(ui::EntryPage::kStatusColumn).title, "状态");
+    EXPECT_EQ(list.imageColumn(), ui::EntryPage::kStatusColumn);
+    EXPECT_EQ(list.images().size(), 2);
+}
+
+TEST(QueryPage, SelectsSeveralRowsAndKeepsThePrintControlsOutOfSight) {
+    ui::QueryPage page;
+    EXPECT_TRUE(page.超级列表框统计->multipleSelection());
+    EXPECT_TRUE(page.超级列表框统计->wholeRowSelection());
+    EXPECT_EQ(page.超级列表框统计->columnCount(), 8);
+    EXPECT_EQ(page.超级列表框统计->column(ui::QueryPage::kStatusColumn).title, "状态");
+    EXPECT_EQ(page.超级列表框统计->imageColumn(), ui::QueryPage::kStatusColumn);
+    EXPECT_TRUE(page.表格1->isHidden());
+    EXPECT_TRUE(page.数据源1->isHidden());
+    EXPECT_TRUE(page.通用提供者1->isHidden());
+    EXPECT_EQ(page.表格1->size(), QSize(32, 16));
+}
+
+TEST(QueryPage, TheListShowsItsColumnTitles) {
+    ui::QueryPage page;
+    page.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
+    QHeaderView* head = page.超级列表框统计->header();
+    EXPECT_TRUE(head->isVisible());
+    EXPECT_EQ(head->sectionSize(0), 0);
+    EXPECT_EQ(head->sectionSize(7), 500);
+    EXPECT_EQ(page.超级列表框统计->model()->headerData(2, Qt::Horizontal).toString(), "日期");
+}
+
+TEST(CustomersPage, StartsWithAnEmptyMenuAndRankingList) {
+    ui::CustomersPage page;
+    EXPECT_EQ(page.卷帘式菜单客户->groupCount(), 0);
+    EXPECT_EQ(page.卷帘式菜单客户->currentItem(), -1);
+    EXPECT_EQ(page.超级列表框1->columnCount(), 3);
+    EXPECT_EQ(page.超级列表框1->column(2).title, "总消费");
+    EXPECT_EQ(page.超级列表框1->rowCount(), 0);
+}
+
+TEST(SettingsPage, PasswordBoxesMaskAndStartEmptyAndEnabled) {
+    ui::SettingsPage page;
+    for (QLineEdit* box :
+         {static_cast<QLineEdit*>(page.编辑框密码), static_cast<QLineEdit*>(page.编辑框确认密码)}) {
+        EXPECT_EQ(box->echoMode(), QLineEdit::Password);
+        EXPECT_TRUE(box->text().isEmpty());
+        EXPECT_TRUE(box->isEnabled());
+    }
+    EXPECT_FALSE(page.单选框启用密码->isChecked());
+    EXPECT_FALSE(page.单选框禁用密码->isChecked());
+}
+
+}  // namespace
