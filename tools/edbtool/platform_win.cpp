@@ -2,10 +2,12 @@
 // characters; the wide command line keeps them all.
 #include "platform.h"
 
+// windows.h first: shellapi.h builds on it.
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <cstdio>
 
