@@ -14,7 +14,7 @@ protected:
     }
     void fill(TableFile& t, int count) {
         for (int i = 1; i <= count; ++i)
-            ASSERT_TRUE(t.append({TableValue::integer(i), TableValue::text("r" + std::to_string(i))}));
+            ASSERT_TRUE(t.append({TableValue::integer(i), TableValue::text(std::string(1, 'r').append(std::to_string(i)))}));
         ASSERT_TRUE(t.goFirst());
     }
     TableFile t;

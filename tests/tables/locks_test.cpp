@@ -328,7 +328,7 @@ TEST_F(TableTest, ProcessesAppendingAtOnceKeepEveryRecordWithUniqueIds) {
                 for (;;) {
                     TableFile t;
                     if (t.open(at("shared"), "583027") &&
-                        t.append({TableValue::dateTime(40000 + i), TableValue::text("p" + std::to_string(p)),
+                        t.append({TableValue::dateTime(40000 + i), TableValue::text(std::string(1, 'p').append(std::to_string(p))),
                                   TableValue::text(std::to_string(i)), TableValue::number(p * 1000 + i),
                                   TableValue(), TableValue::boolean(i % 2 == 0)}))
                         break;

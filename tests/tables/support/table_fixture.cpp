@@ -1,24 +1,28 @@
 #include "support/table_fixture.h"
 
 #include <atomic>
-#include <unistd.h>
+#include <random>
 
 namespace tables::testing {
 
 void TableTest::SetUp() {
+    // A name of its own per run and test, so that runs side by side never meet.
+    static const unsigned run = std::random_device{}();
     static std::atomic<int> serial{0};
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     dir = std::filesystem::temp_directory_path() /
-          ("lanhe-tables-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) + "-" +
-           info->name());
+          std::string("lanhe-tables-").append(std::to_string(run)).append("-").append(std::to_string(serial++)).append("-").append(info->name());
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     setFatalHandler([](std::string_view message) { throw FatalCalled(std::string(message)); });
     setLastTableError(0);
 }
 
-void TableTest::TearDown() {
-    setFatalHandler(nullptr);
+void TableTest::TearDown() { setFatalHandler(nullptr); }
+
+TableTest::~TableTest() {
+    // Runs after the derived fixtures' tables are closed, so that every file
+    // can go (Windows keeps open files).
     std::error_code ignored;
     std::filesystem::remove_all(dir, ignored);
 }

@@ -21,6 +21,7 @@ struct FatalCalled : std::runtime_error {
 
 class TableTest : public ::testing::Test {
 protected:
+    ~TableTest() override;
     void SetUp() override;
     void TearDown() override;
 
