@@ -72,6 +72,18 @@ TEST_F(EdbtoolCheck, ChainsOfMarkedRecordsStillBelongToThem) {
     EXPECT_EQ(check().status, 0);
 }
 
+TEST_F(EdbtoolCheck, OnlyTheFreeListHeadMayKeepAnOldPreviousWord) {
+    build(true);
+    // Taking the first free block leaves the next one's previous word as it
+    // was; that is no damage.
+    patchMemo(prevOf(2), 4);
+    EXPECT_EQ(check().status, 0);
+    patchMemo(prevOf(3), 4);
+    const ToolResult r = check();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, table_ + ": free block 3 names 4 as its previous block instead of 2\n");
+}
+
 struct Damage {
     const char* name;
     bool withFreeBlocks;

@@ -450,7 +450,9 @@ private:
             }
             const std::int32_t prev = wordAt(block.data());
             const std::int32_t used = wordAt(block.data() + 8);
-            if (prev != previous)
+            // Taking the first free block leaves the next one's previous
+            // word as it was, so only the blocks behind the head must agree.
+            if (previous != 0 && prev != previous)
                 problem(kMemoDamaged, "free block " + std::to_string(b) + " names " +
                                           std::to_string(prev) +
                                           " as its previous block instead of " +
