@@ -64,11 +64,17 @@ public:
     // object is as before. The cursor stands on record 1, also when empty.
     [[nodiscard]] bool open(std::string_view fileName, std::string_view password,
                             OpenOptions options = {});
-    // Releases every lock, flushes and closes both files. Does nothing when closed.
+    // Releases every lock and closes both files (every change already went to
+    // the operating system when its operation returned; close does not force
+    // it onto the disk). Does nothing when closed. Called from inside find()
+    // or forEachRecord(), it closes the table for every caller at once and the
+    // walk ends when the callback returns.
     void close();
     bool isOpen() const;
 
-    // Record slots, deleted-marked ones included; 0 on failure (-67, -65).
+    // Record slots, deleted-marked ones included; 0 on failure (-67, -65, or
+    // the lock's code when another process kept the count locked for 2 s;
+    // skip() and goTo() wait for it the same way).
     std::int32_t recordCount();
     // True when the current record is marked deleted; false with -60 before
     // the first record, -10 at the end, -46 when the id cannot be read.

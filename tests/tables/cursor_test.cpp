@@ -52,9 +52,14 @@ TEST_F(CursorTest, WalkingCountTimesVisitsEverySlotThenStopsAtTheEnd) {
     EXPECT_EQ(lastTableError(), -10);
     EXPECT_EQ(t.read("s"), TableValue::text(""));
     EXPECT_EQ(lastTableError(), -10);
+    EXPECT_FALSE(t.write({TableValue::integer(9)}));
+    EXPECT_EQ(lastTableError(), -60);
+    EXPECT_FALSE(t.markDeleted());
+    EXPECT_EQ(lastTableError(), -60);
     EXPECT_FALSE(t.skip(1));
     EXPECT_EQ(lastTableError(), -26);
     EXPECT_EQ(t.recordNumber(), count + 1);
+    EXPECT_EQ(t.recordCount(), count);
 }
 
 TEST_F(CursorTest, SkippingBackFromTheFirstRecord) {
