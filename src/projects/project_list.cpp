@@ -1,0 +1,89 @@
+#include "project_list.h"
+
+#include <QListWidget>
+
+#include "combo_box.h"
+#include "dialogs.h"
+#include "edit_box.h"
+#include "entry_page.h"
+#include "gbk.h"
+#include "settings_page.h"
+
+namespace projects {
+
+namespace {
+
+QString fromGbk(const std::string& gbk) { return QString::fromStdString(convert::gbkToUtf8(gbk)); }
+
+void message(const char* text, ui::MessageIcon icon) { ui::dialogs().message(QString::fromUtf8(text), icon); }
+
+}  // namespace
+
+void fillProjectList(ui::SettingsPage& page, std::string_view fileName) {
+    QListWidget* list = page.列表框项目;
+    list->clear();
+    const auto names = readProjects(fileName);
+    if (!names) {
+        message(text::kTableNotOpened, ui::MessageIcon::Error);
+        return;
+    }
+    for (const std::string& name : *names) {
+        auto* item = new QListWidgetItem(fromGbk(name), list);
+        item->setData(Qt::UserRole, QByteArray::fromStdString(name));
+    }
+}
+
+void fillEntryProjects(ui::EntryPage& page, std::string_view fileName) {
+    ui::ComboBox* box = page.组合框事件;
+    box->clear();
+    const auto names = readProjects(fileName);
+    if (!names) {
+        message(text::kTableNotOpened, ui::MessageIcon::Error);
+        return;
+    }
+    for (const std::string& name : *names) box->addItem(fromGbk(name));
+}
+
+void addProject(ui::SettingsPage& page, ui::EntryPage* entryPage, std::string_view fileName) {
+    const QString name = page.编辑框项目->text();
+    if (name.isEmpty()) {
+        message(text::kNoName, ui::MessageIcon::Warning);
+        return;
+    }
+    const auto gbk = convert::utf8ToGbk(name.toStdString());
+    if (!gbk) {
+        ui::dialogs().message(
+            QString::fromUtf8(text::kNotGbk)
+                .arg(QString::fromStdString(convert::firstCharacterNotInGbk(name.toStdString()))),
+            ui::MessageIcon::Warning);
+        return;
+    }
+    if (appendProject(*gbk, fileName) == ChangeResult::OpenFailed) {
+        message(text::kTableNotOpened, ui::MessageIcon::Error);
+        return;
+    }
+    page.编辑框项目->clear();
+    fillProjectList(page, fileName);
+    page.编辑框项目->setFocus();
+    if (entryPage) fillEntryProjects(*entryPage, fileName);
+}
+
+void deleteProject(ui::SettingsPage& page, ui::EntryPage* entryPage, std::string_view fileName) {
+    const QList<QListWidgetItem*> selected = page.列表框项目->selectedItems();
+    if (selected.isEmpty()) {
+        message(text::kNoSelection, ui::MessageIcon::Warning);
+        return;
+    }
+    const QVariant stored = selected.first()->data(Qt::UserRole);
+    const std::string name =
+        stored.isValid() ? stored.toByteArray().toStdString()
+                         : convert::utf8ToGbk(selected.first()->text().toStdString()).value_or(std::string());
+    if (removeProject(name, fileName) == ChangeResult::OpenFailed) {
+        message(text::kTableNotOpened, ui::MessageIcon::Error);
+        return;
+    }
+    fillProjectList(page, fileName);
+    if (entryPage) fillEntryProjects(*entryPage, fileName);
+}
+
+}  // namespace projects
