@@ -1,0 +1,315 @@
+// Start-up in its order, the login loop, the hot key, "隐藏", "关闭", the
+// calculator and the fatal run-time error, with the scripted platform and
+// dialogs (offscreen).
+#include "shell.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QToolButton>
+#include <stdexcept>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include "entry_page.h"
+#include "fake_platform.h"
+#include "image_button.h"
+#include "main_bar.h"
+#include "pages.h"
+#include "scripted_dialogs.h"
+#include "settings_table.h"
+#include "table_error.h"
+#include "toolbar.h"
+
+using shell::platform::FakePlatform;
+using ui::MessageIcon;
+using ui::RecordedMessage;
+
+namespace {
+
+RecordedMessage msg(const char* text, MessageIcon icon, const char* caption = "信息：") {
+    return {QString::fromUtf8(text), icon, QString::fromUtf8(caption)};
+}
+
+const RecordedMessage kWrong = msg("输入密码有误，请重新输入！", MessageIcon::Error);
+
+class ShellTest : public ::testing::Test {
+protected:
+    ShellTest() : previousFolder_(QDir::currentPath()) {}
+    ~ShellTest() override { QDir::setCurrent(previousFolder_); }
+
+    QString folder() const { return QString::fromStdString(folder_.path().string()); }
+    void writeSettings(const settings::Settings& s) {
+        testing_tables::writeSettingsTable(folder_.file("设置.edb"), s);
+    }
+    shell::Shell& makeShell() {
+        shell_ = std::make_unique<shell::Shell>(platform_, shell::ShellOptions{folder()});
+        return *shell_;
+    }
+
+    QString previousFolder_;
+    testing_tables::TempFolder folder_;
+    ui::ScriptedDialogs dialogs_;
+    FakePlatform platform_;
+    std::unique_ptr<shell::Shell> shell_;
+};
+
+}  // namespace
+
+TEST_F(ShellTest, NormalStartWithoutSettingsTable) {
+    auto& s = makeShell();
+    EXPECT_EQ(s.start(), std::nullopt);
+    EXPECT_EQ(QDir::currentPath(), QDir(folder()).canonicalPath());
+    EXPECT_TRUE(dialogs_.passwordTitles().isEmpty());
+    EXPECT_TRUE(dialogs_.messages().isEmpty());
+    EXPECT_EQ(s.settings(), settings::Settings{});
+    EXPECT_EQ(s.hotKeyId(), 33001);
+    EXPECT_TRUE(s.mainBar().isVisible());
+    const QRect screen = s.mainBar().screen()->geometry();
+    EXPECT_EQ(s.mainBar().frameGeometry().top(), screen.top() + 2);
+    EXPECT_EQ(s.mainBar().size(), QSize(700, 75));
+    EXPECT_EQ(s.programFileName(), QStringLiteral("lanhe"));
+    // The single-instance check comes before the hot key.
+    ASSERT_GE(platform_.calls.size(), 2u);
+    EXPECT_EQ(platform_.calls[0], "claimInstanceMarker lanhere");
+    EXPECT_EQ(platform_.calls[1].rfind("registerHotKey", 0), 0u);
+}
+
+TEST_F(ShellTest, WithoutSettingsRecordingStaysDisabled) {
+    auto& s = makeShell();
+    ASSERT_EQ(s.start(), std::nullopt);
+    QWidget* page = s.pages().openPage(shell::PageId::Entry);
+    ASSERT_NE(page, nullptr);
+    EXPECT_FALSE(s.pages().entryPage()->按钮记账->isEnabled());
+    EXPECT_TRUE(dialogs_.passwordTitles().isEmpty());
+}
+
+TEST_F(ShellTest, SettingsReadAtStartGateThePages) {
+    settings::Settings stored;
+    stored.password = "9";
+    stored.allowEntry = true;
+    stored.askQueryPassword = true;
+    writeSettings(stored);
+    auto& s = makeShell();
+    ASSERT_EQ(s.start(), std::nullopt);
+    EXPECT_EQ(s.settings(), stored);
+    s.pages().openPage(shell::PageId::Entry);
+    EXPECT_TRUE(s.pages().entryPage()->按钮记账->isEnabled());
+    dialogs_.answerPassword("9");
+    EXPECT_NE(s.pages().openPage(shell::PageId::Query), nullptr);
+    EXPECT_EQ(dialogs_.passwordTitles(), QStringList{"请输入查询密码"});
+}
+
+TEST_F(ShellTest, AnotherCopyRuns) {
+    platform_.anotherCopyRuns = true;
+    platform_.processes = {{1, "lanhe"}, {42, "LANHE"}};
+    platform_.windows = {{7, 42, true, true, false, false}};
+    settings::Settings stored;
+    stored.askLoginPassword = true;
+    writeSettings(stored);
+    auto& s = makeShell();
+    EXPECT_EQ(s.start(), 0);
+    EXPECT_EQ(dialogs_.messages(),
+              (QList{msg("检测到有相同程序在运行，请勿重复运行！", MessageIcon::Information, "友情提醒:")}));
+    // The running copy's minimised window is restored and activated ...
+    EXPECT_EQ(platform_.activeWindow, 7u);
+    EXPECT_FALSE(platform_.windows[0].iconic);
+    // ... and nothing else of start-up runs here.
+    for (const std::string& call : platform_.calls) EXPECT_EQ(call.rfind("registerHotKey", 0), std::string::npos);
+    EXPECT_TRUE(dialogs_.passwordTitles().isEmpty());
+    EXPECT_FALSE(s.mainBar().isVisible());
+    EXPECT_EQ(s.trayIcon(), nullptr);
+    EXPECT_EQ(s.settings(), settings::Settings{});
+}
+
+TEST_F(ShellTest, HotKeyTaken) {
+    platform_.hotKeyTaken = true;
+    auto& s = makeShell();
+    ASSERT_EQ(s.start(), std::nullopt);
+    EXPECT_EQ(dialogs_.messages(), (QList{msg("注册热键失败！", MessageIcon::Warning)}));
+    EXPECT_EQ(s.hotKeyId(), 0);
+    s.hotKeyNotified(33001);
+    EXPECT_TRUE(s.mainBar().isVisible());
+}
+
+TEST_F(ShellTest, LoginTwoWrongThenRight) {
+    settings::Settings stored;
+    stored.password = "pw";
+    stored.askLoginPassword = true;
+    writeSettings(stored);
+    dialogs_.answerPassword("PW");
+    dialogs_.answerPassword("");
+    dialogs_.answerPassword("pw");
+    auto& s = makeShell();
+    EXPECT_EQ(s.start(), std::nullopt);
+    EXPECT_EQ(dialogs_.passwordTitles(), QStringList(3, QStringLiteral("请输入登录密码")));
+    EXPECT_EQ(dialogs_.messages(), (QList{kWrong, kWrong}));
+    EXPECT_TRUE(s.mainBar().isVisible());
+}
+
+TEST_F(ShellTest, LoginWithEmptyPasswordStillAsks) {
+    settings::Settings stored;
+    stored.askLoginPassword = true;
+    writeSettings(stored);
+    dialogs_.answerPassword("");
+    auto& s = makeShell();
+    EXPECT_EQ(s.start(), std::nullopt);
+    EXPECT_EQ(dialogs_.passwordTitles(), QStringList{"请输入登录密码"});
+    EXPECT_TRUE(dialogs_.messages().isEmpty());
+}
+
+TEST_F(ShellTest, LoginCancelledEndsWithExitCodeZero) {
+    settings::Settings stored;
+    stored.password = "pw";
+    stored.askLoginPassword = true;
+    writeSettings(stored);
+    dialogs_.answerPassword("x");
+    dialogs_.cancelPassword();
+    auto& s = makeShell();
+    EXPECT_EQ(s.run(), 0);
+    EXPECT_EQ(dialogs_.messages(), (QList{kWrong}));
+    EXPECT_FALSE(s.mainBar().isVisible());
+    EXPECT_EQ(s.trayIcon(), nullptr);
+}
+
+TEST_F(ShellTest, HotKeyTogglesTheBarAndItsPages) {
+    auto& s = makeShell();
+    ASSERT_EQ(s.start(), std::nullopt);
+    s.mainBar().工具条1->buttonAt(7)->click();
+    QWidget* page = s.pages().page(shell::PageId::Settings);
+    ASSERT_TRUE(page && page->isVisible());
+    s.hotKeyNotified(33001);
+    EXPECT_FALSE(s.mainBar().isVisible());
+    EXPECT_FALSE(page->isVisible());
+    s.hotKeyNotified(33001);
+    EXPECT_TRUE(s.mainBar().isVisible());
+    EXPECT_FALSE(page->isVisible()) << "showing the bar shows no page";
+    // Another id is not ours.
+    s.hotKeyNotified(33002);
+    s.hotKeyNotified(0);
+    EXPECT_TRUE(s.mainBar().isVisible());
+}
+
+#ifndef _WIN32
+TEST_F(ShellTest, HotKeyPressesArriveThroughTheDescriptor) {
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    platform_.eventFd = fds[0];
+    auto& s = makeShell();
+    ASSERT_EQ(s.start(), std::nullopt);
+    platform_.pressHotKey();
+    ASSERT_EQ(::write(fds[1], "x", 1), 1);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(s.mainBar().isVisible());
+    char byte;
+    ASSERT_EQ(::read(fds[0], &byte, 1), 1);
+    platform_.pressHotKey();
+    ASSERT_EQ(::write(fds[1], "x", 1), 1);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(s.mainBar().isVisible());
+    ASSERT_EQ(::read(fds[0], &byte, 1), 1);
+    shell_.reset();
+    ::close(fds[0]);
+    ::close(fds[1]);
+}
+#endif
+
+TEST_F(ShellTest, HideWithoutNotificationAreaMinimises) {
+    auto& s = makeShell();
+    ASSERT_EQ(s.start(), std::nullopt);
+    ASSERT_EQ(s.trayIcon(), nullptr) << "the offscreen desktop has no notification area";
+    s.mainBar().工具条1->buttonAt(1)->click();
+    s.mainBar().按钮1->click();
+    EXPECT_TRUE(s.mainBar().isMinimized());
+    EXPECT_FALSE(s.pages().page(shell::PageId::Entry)->isVisible());
+    // The hot key brings a minimised bar back instead of hiding it.
+    s.hotKeyNotified(33001);
+    EXPECT_TRUE(s.mainBar().isVisible());
+    EXPECT_FALSE(s.mainBar().isMinimized());
+    EXPECT_FALSE(s.pages().page(shell::PageId::Entry)->isVisible());
+}
+
+TEST_F(ShellTest, TrayDoubleClickShowsTheBar) {
+    auto& s = makeShell();
+    ASSERT_EQ(s.start(), std::nullopt);
+    s.mainBar().hide();
+    s.trayActivated(QSystemTrayIcon::Trigger);
+    s.trayActivated(QSystemTrayIcon::Context);
+    EXPECT_FALSE(s.mainBar().isVisible());
+    s.trayActivated(QSystemTrayIcon::DoubleClick);
+    EXPECT_TRUE(s.mainBar().isVisible());
+    s.trayActivated(QSystemTrayIcon::DoubleClick);
+    EXPECT_TRUE(s.mainBar().isVisible());
+}
+
+TEST_F(ShellTest, CalculatorButton) {
+    platform_.calculatorAvailable = false;
+    auto& s = makeShell();
+    ASSERT_EQ(s.start(), std::nullopt);
+    s.mainBar().超级按钮1->click();
+    EXPECT_EQ(platform_.calls.back(), "startCalculator");
+    EXPECT_TRUE(dialogs_.messages().isEmpty()) << "no calculator: nothing shown";
+}
+
+TEST_F(ShellTest, CloseEndsTheMessageLoop) {
+    auto& s = makeShell();
+    ASSERT_EQ(s.start(), std::nullopt);
+    QTimer::singleShot(0, s.mainBar().结束按钮, &QPushButton::click);
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_FALSE(s.mainBar().isVisible());
+}
+
+TEST_F(ShellTest, HidingTheBarDoesNotEndTheRun) {
+    auto& s = makeShell();
+    ASSERT_EQ(s.start(), std::nullopt);
+    bool stillRunning = false;
+    QTimer::singleShot(0, &s.mainBar(), [&] { s.hotKeyNotified(33001); });
+    QTimer::singleShot(0, &s.mainBar(), [&] { dialogs_.message("x", MessageIcon::Information); });
+    QTimer::singleShot(20, &s.mainBar(), [&] {
+        stillRunning = true;
+        s.closeMainBar();
+    });
+    EXPECT_EQ(QApplication::exec(), 0);
+    EXPECT_TRUE(stillRunning);
+}
+
+// ---- the fatal run-time error
+
+TEST(FatalError, MessageText) {
+    EXPECT_EQ(shell::fatalMessage("指定字段不存在"), QStringLiteral("运行时出错!\n\n错误信息：指定字段不存在\n"));
+}
+
+TEST(FatalError, ShowsTheMessageAndEndsWithMinusOne) {
+    ui::ScriptedDialogs dialogs;
+    struct Ended {
+        int code;
+    };
+    shell::installFatalHandler([](int code) { throw Ended{code}; });
+    try {
+        tables::fatalError(tables::kKindMismatch);
+        FAIL() << "the handler did not end the run";
+    } catch (const Ended& e) {
+        EXPECT_EQ(e.code, -1);
+    }
+    EXPECT_EQ(dialogs.messages(),
+              (QList{msg("运行时出错!\n\n错误信息：数据或数组类型不匹配\n", MessageIcon::Error)}));
+    tables::setFatalHandler({});
+}
+
+TEST(FatalErrorDeathTest, ProcessExitCode) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ui::ScriptedDialogs dialogs;
+            shell::installFatalHandler();
+            tables::fatalError(tables::kNoSuchField);
+        },
+        [](int status) { return ::testing::ExitedWithCode(255)(status) || ::testing::ExitedWithCode(-1)(status); },
+        "");
+}
