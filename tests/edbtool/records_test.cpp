@@ -201,6 +201,17 @@ INSTANTIATE_TEST_SUITE_P(
                       BadRecordCase{"delete", "0"}, BadRecordCase{"delete", "-1"},
                       BadRecordCase{"delete", "4"}, BadRecordCase{"delete", "x1"}));
 
+TEST_F(EdbtoolRecords, ARecordBeforeTheFirstIsRefusedBeforeTheValues) {
+    createSmall();
+    EXPECT_EQ(tool({"write", small_, "0", "--password", "pw", "[\"x\"]"}).err,
+              failureLine(small_, -60));
+    EXPECT_EQ(tool({"write", small_, "0", "--password", "pw", "[1,\"\xF0\x9F\x98\x80\"]"}).err,
+              failureLine(small_, -60));
+    // Past the end the values are checked first.
+    EXPECT_EQ(tool({"write", small_, "9", "--password", "pw", "[\"x\"]"}).err,
+              failureLine(small_, -72));
+}
+
 TEST_F(EdbtoolRecords, RecordOneOfAnEmptyTableDoesNotExist) {
     ASSERT_EQ(tool({"create", path("e.edb"), "n:int"}).status, 0);
     const std::string before = readBytes(path("e.edb"));

@@ -329,8 +329,13 @@ int cmdWrite(const Context& ctx) {
     expectPositionals(ctx.cl, 3, "write FILE RECORD [--password P] JSON_ARRAY");
     TableFile table;
     openTable(table, ctx, false);
-    const auto values = parseValues(table, ctx, ctx.cl.positionals[2]);
     placeCursor(table, ctx, ctx.cl.positionals[1]);
+    std::vector<TableValue> values;
+    if (const auto code = valuesFromJson(ctx.cl.positionals[2], table.fields(), values)) {
+        // write refuses a cursor before the first record before it looks at
+        // the values.
+        ctx.fail(table.recordNumber() == 0 ? kNoRecord : code);
+    }
     if (!table.write(values)) ctx.fail(tables::lastTableError());
     table.close();
     return 0;
