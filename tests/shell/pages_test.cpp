@@ -172,16 +172,6 @@ TEST_F(PagesTest, OnePageAtATime) {
     EXPECT_EQ(visiblePages(), 1);
 }
 
-TEST_F(PagesTest, ContentsLoadOncePerCreation) {
-    for (int i = 0; i < 5; ++i) {
-        click(kEntry);
-        click(kQuery);
-    }
-    EXPECT_EQ(loads_[0], 1);
-    EXPECT_EQ(loads_[1], 1);
-    EXPECT_EQ(loads_[2], 0);
-}
-
 TEST_F(PagesTest, PageIsOwnedByTheBarAndDockedUnderIt) {
     click(kQuery);
     QWidget* page = manager_.page(PageId::Query);
@@ -243,14 +233,6 @@ TEST_F(PagesTest, EntrySwitchesOn) {
     EXPECT_TRUE(p->超级列表框记账->wholeRowSelection());
 }
 
-TEST_F(PagesTest, EachEntrySwitchAlone) {
-    settings_.allowEntryDate = true;
-    click(kEntry);
-    auto* p = manager_.entryPage();
-    EXPECT_FALSE(p->按钮记账->isEnabled());
-    EXPECT_TRUE(p->日期框1->isEnabled());
-}
-
 TEST_F(PagesTest, QuerySwitches) {
     settings_.allowDateSearch = true;
     click(kQuery);
@@ -259,15 +241,6 @@ TEST_F(PagesTest, QuerySwitches) {
     EXPECT_FALSE(p->按钮模糊搜索->isEnabled());
     EXPECT_TRUE(p->按钮时间搜索->isEnabled());
     EXPECT_FALSE(p->按钮组合搜索->isEnabled());
-}
-
-TEST_F(PagesTest, QueryWithEverySearchAllowed) {
-    settings_.allowKeywordSearch = settings_.allowDateSearch = settings_.allowCombinedSearch = true;
-    click(kQuery);
-    auto* p = manager_.queryPage();
-    for (QWidget* w : std::initializer_list<QWidget*>{p->编辑框搜索, p->按钮模糊搜索, p->按钮时间搜索,
-                                                       p->按钮组合搜索})
-        EXPECT_TRUE(w->isEnabled());
 }
 
 TEST_F(PagesTest, CustomerSwitchesGreyTheForbiddenButtons) {

@@ -81,11 +81,11 @@ TEST_F(ShellTest, NormalStartWithoutSettingsTable) {
     EXPECT_EQ(platform_.calls[1].rfind("registerHotKey", 0), 0u);
 }
 
-TEST_F(ShellTest, WithoutSettingsRecordingStaysDisabled) {
+TEST_F(ShellTest, WithoutSettingsNoPromptAnywhereAndRecordingStaysDisabled) {
     auto& s = makeShell();
     ASSERT_EQ(s.start(), std::nullopt);
-    QWidget* page = s.pages().openPage(shell::PageId::Entry);
-    ASSERT_NE(page, nullptr);
+    for (int i = 0; i < shell::kPageCount; ++i)
+        EXPECT_NE(s.pages().openPage(static_cast<shell::PageId>(i)), nullptr) << i;
     EXPECT_FALSE(s.pages().entryPage()->按钮记账->isEnabled());
     EXPECT_TRUE(dialogs_.passwordTitles().isEmpty());
 }
