@@ -52,8 +52,8 @@ std::vector<tables::FieldDescriptor> ledgerFields() {
         d.width = width;
         return d;
     };
-    return {f(kDate, FieldType::DateTime), f(kCustomer, FieldType::Text, 40),
-            f(kItem, FieldType::Text, 100),  f(kAmount, FieldType::Double),
+    return {f(kDate, FieldType::DateTime),    f(kCustomer, FieldType::Text, 40),
+            f(kItem, FieldType::Text, 100),   f(kAmount, FieldType::Double),
             f(kRemark, FieldType::Text, 200), f(kStatus, FieldType::Bool)};
 }
 
@@ -73,7 +73,8 @@ Row makeRow(std::int64_t i) {
     r.customer = kCustomer + std::to_string(i % 23);
     r.item = "\xCF\xE0\xBF\xF2 A4 " + std::to_string(i % 97) + " \xD5\xC5";  // 相框 A4 n 张
     r.amount = static_cast<double>(i % 1000) * 1.5 + 0.5;
-    r.remark = i % 3 == 0 ? std::string() : "\xD2\xD1\xCB\xCD\xBB\xF5 " + std::to_string(i);  // 已送货
+    r.remark =
+        i % 3 == 0 ? std::string() : "\xD2\xD1\xCB\xCD\xBB\xF5 " + std::to_string(i);  // 已送货
     r.settled = i % 2 == 0;
     return r;
 }
@@ -171,7 +172,8 @@ void buildTable(const std::string& path, std::int64_t rows, Sums& sums) {
 
 void sqliteExec(sqlite3* db, const char* sql) {
     char* error = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) die(std::string("sqlite: ") + error);
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK)
+        die(std::string("sqlite: ") + error);
 }
 
 sqlite3* sqliteOpen(const std::string& path) {
@@ -290,8 +292,8 @@ void runScan(benchmark::State& state, Scan scan, bool sqlite) {
         if (!(sums == d.sums)) die("a scan read other rows than were written");
         benchmark::DoNotOptimize(sums);
     }
-    state.counters["rows_per_s"] =
-        benchmark::Counter(static_cast<double>(d.rows), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["rows_per_s"] = benchmark::Counter(
+        static_cast<double>(d.rows), benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void BM_Scan_PlainLoop(benchmark::State& s) { runScan(s, scanPlain, false); }
@@ -409,7 +411,7 @@ void BM_Delete_SQLite(benchmark::State& state) {
 // Keeps every run's time so that the end of the report can set each figure
 // beside its SQLite counterpart.
 class Summary : public benchmark::ConsoleReporter {
-public:
+  public:
     Summary() : ConsoleReporter(OO_Tabular) {}  // no colour codes in saved logs
 
     void ReportRuns(const std::vector<Run>& runs) override {
@@ -446,13 +448,17 @@ public:
         }
     }
 
-private:
+  private:
     static double toMs(benchmark::TimeUnit unit) {
         switch (unit) {
-            case benchmark::kNanosecond: return 1e-6;
-            case benchmark::kMicrosecond: return 1e-3;
-            case benchmark::kMillisecond: return 1;
-            case benchmark::kSecond: return 1e3;
+            case benchmark::kNanosecond:
+                return 1e-6;
+            case benchmark::kMicrosecond:
+                return 1e-3;
+            case benchmark::kMillisecond:
+                return 1;
+            case benchmark::kSecond:
+                return 1e3;
         }
         return 1;
     }
@@ -515,25 +521,37 @@ int main(int argc, char** argv) {
     // TABLES_BENCH_QUICK=1 leaves out the million-row set (its files take a
     // while to make); the targets are judged on the full run.
     std::vector<std::int64_t> sizes = {100000, 1000000};
-    if (const char* quick = std::getenv("TABLES_BENCH_QUICK"); quick && *quick == '1') sizes = {100000};
+    if (const char* quick = std::getenv("TABLES_BENCH_QUICK"); quick && *quick == '1')
+        sizes = {100000};
     makeData(sizes);
 
     for (const std::int64_t rows : sizes) {
-        benchmark::RegisterBenchmark("BM_Scan_PlainLoop", BM_Scan_PlainLoop)->Arg(rows)->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark("BM_Scan_ForEachRecord", BM_Scan_ForEachRecord)->Arg(rows)->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark("BM_Scan_SQLite", BM_Scan_SQLite)->Arg(rows)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("BM_Scan_PlainLoop", BM_Scan_PlainLoop)
+            ->Arg(rows)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("BM_Scan_ForEachRecord", BM_Scan_ForEachRecord)
+            ->Arg(rows)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("BM_Scan_SQLite", BM_Scan_SQLite)
+            ->Arg(rows)
+            ->Unit(benchmark::kMillisecond);
     }
     benchmark::RegisterBenchmark("BM_Append_Table", BM_Append_Table)->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark("BM_Append_SQLite", BM_Append_SQLite)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("BM_Append_SQLite", BM_Append_SQLite)
+        ->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("BM_Purge_Table", BM_Purge_Table)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("BM_Delete_SQLite", BM_Delete_SQLite)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_Delete_SQLite", BM_Delete_SQLite)
+        ->Unit(benchmark::kMillisecond);
     using Fn = void (*)(benchmark::State&);
     const std::pair<const char*, Fn> memory[] = {
         {"BM_PeakMemory_PlainLoop", BM_PeakMemory_PlainLoop},
         {"BM_PeakMemory_ForEachRecord", BM_PeakMemory_ForEachRecord},
         {"BM_PeakMemory_SQLite", BM_PeakMemory_SQLite}};
     for (const auto& [name, fn] : memory)
-        benchmark::RegisterBenchmark(name, fn)->Arg(sizes.back())->Iterations(1)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(name, fn)
+            ->Arg(sizes.back())
+            ->Iterations(1)
+            ->Unit(benchmark::kMillisecond);
 
     Summary summary;
     benchmark::RunSpecifiedBenchmarks(&summary);

@@ -17,7 +17,7 @@ constexpr std::int64_t kFreeCount = 20;
 constexpr std::int64_t kFirstFree = 24;
 
 class EdbtoolCheck : public EdbtoolTest {
-protected:
+  protected:
     // Record 1 holds a chain of blocks 1-3 (500 + 500 + 200 bytes), record 2
     // a chain of block 4. With `withFreeBlocks`, record 1 is then rewritten
     // with a one-block value, so blocks 2 and 3 make up the free list.
@@ -93,7 +93,7 @@ struct Damage {
 };
 
 class EdbtoolCheckDamage : public EdbtoolCheck, public ::testing::WithParamInterface<Damage> {
-public:
+  public:
     void patch(std::int64_t offset, std::int32_t value) { patchMemo(offset, value); }
     void cutMemo(std::size_t bytes) {
         const std::string m = readBytes(memo_);
@@ -132,19 +132,21 @@ const std::string kChain2 = "record 2 field 2 \"m\": ";
 INSTANTIATE_TEST_SUITE_P(
     Memo, EdbtoolCheckDamage,
     ::testing::Values(
-        Damage{"Loop", false, [](EdbtoolCheck& t) {
-                   static_cast<EdbtoolCheckDamage&>(t).patch(nextOf(3), 1);
-               },
+        Damage{"Loop",
+               false,
+               [](EdbtoolCheck& t) { static_cast<EdbtoolCheckDamage&>(t).patch(nextOf(3), 1); },
                {kChain1 + "block 3 holds 200 bytes but is not the last block of its chain",
                 kChain1 + "the chain loops back to block 1"},
                -37},
-        Damage{"OutsideAndOrphan", false, [](EdbtoolCheck& t) {
-                   static_cast<EdbtoolCheckDamage&>(t).patch(nextOf(2), 9);
-               },
+        Damage{"OutsideAndOrphan",
+               false,
+               [](EdbtoolCheck& t) { static_cast<EdbtoolCheckDamage&>(t).patch(nextOf(2), 9); },
                {kChain1 + "the chain leads to block 9, outside the memo file's 5 blocks",
                 "block 3 is neither free nor in any chain"},
                -37},
-        Damage{"UsedCounts", false, [](EdbtoolCheck& t) {
+        Damage{"UsedCounts",
+               false,
+               [](EdbtoolCheck& t) {
                    auto& d = static_cast<EdbtoolCheckDamage&>(t);
                    d.patch(usedOf(2), 501);
                    d.patch(usedOf(4), 0);
@@ -152,12 +154,16 @@ INSTANTIATE_TEST_SUITE_P(
                {kChain1 + "block 2 says 501 bytes used, not 1 to 500",
                 kChain2 + "block 4 says 0 bytes used, not 1 to 500"},
                -37},
-        Damage{"DataAfterUsed", false, [](EdbtoolCheck& t) {
+        Damage{"DataAfterUsed",
+               false,
+               [](EdbtoolCheck& t) {
                    static_cast<EdbtoolCheckDamage&>(t).patch(4 * kBlock + 12 + 8, 0x100);
                },
                {kChain2 + "block 4 has non-zero bytes after its 5 used bytes"},
                -37},
-        Damage{"PreviousPointer", false, [](EdbtoolCheck& t) {
+        Damage{"PreviousPointer",
+               false,
+               [](EdbtoolCheck& t) {
                    auto& d = static_cast<EdbtoolCheckDamage&>(t);
                    d.patch(prevOf(2), 3);
                    d.patch(prevOf(4), 1);
@@ -165,65 +171,69 @@ INSTANTIATE_TEST_SUITE_P(
                {kChain1 + "block 2 names 3 as its previous block instead of 1",
                 kChain2 + "block 4 names 1 as its previous block instead of 0"},
                -37},
-        Damage{"FreeCountHigh", true, [](EdbtoolCheck& t) {
-                   static_cast<EdbtoolCheckDamage&>(t).patch(kFreeCount, 3);
-               },
+        Damage{"FreeCountHigh",
+               true,
+               [](EdbtoolCheck& t) { static_cast<EdbtoolCheckDamage&>(t).patch(kFreeCount, 3); },
                {"the free list holds 2 blocks but the header counts 3"},
                -37},
-        Damage{"FreeCountLow", true, [](EdbtoolCheck& t) {
-                   static_cast<EdbtoolCheckDamage&>(t).patch(kFreeCount, 1);
-               },
+        Damage{"FreeCountLow",
+               true,
+               [](EdbtoolCheck& t) { static_cast<EdbtoolCheckDamage&>(t).patch(kFreeCount, 1); },
                {"the free list holds 2 blocks but the header counts 1"},
                -37},
-        Damage{"FreeBlockInUse", true, [](EdbtoolCheck& t) {
-                   static_cast<EdbtoolCheckDamage&>(t).patch(usedOf(3), 7);
-               },
+        Damage{"FreeBlockInUse",
+               true,
+               [](EdbtoolCheck& t) { static_cast<EdbtoolCheckDamage&>(t).patch(usedOf(3), 7); },
                {"free block 3 says 7 bytes used, not 0"},
                -37},
-        Damage{"FreeListLoop", true, [](EdbtoolCheck& t) {
-                   static_cast<EdbtoolCheckDamage&>(t).patch(nextOf(3), 2);
-               },
+        Damage{"FreeListLoop",
+               true,
+               [](EdbtoolCheck& t) { static_cast<EdbtoolCheckDamage&>(t).patch(nextOf(3), 2); },
                {"the free list loops back to block 2"},
                -37},
-        Damage{"FreeAndInChain", true, [](EdbtoolCheck& t) {
-                   static_cast<EdbtoolCheckDamage&>(t).patch(nextOf(3), 4);
-               },
+        Damage{"FreeAndInChain",
+               true,
+               [](EdbtoolCheck& t) { static_cast<EdbtoolCheckDamage&>(t).patch(nextOf(3), 4); },
                {"free block 4 is also in the chain of record 2 field 2 \"m\""},
                -37},
-        Damage{"LostFreeList", true, [](EdbtoolCheck& t) {
+        Damage{"LostFreeList",
+               true,
+               [](EdbtoolCheck& t) {
                    auto& d = static_cast<EdbtoolCheckDamage&>(t);
                    d.patch(kFirstFree, 0);
                    d.patch(kFreeCount, 0);
                },
                {"blocks 2 to 3 are neither free nor in any chain"},
                -37},
-        Damage{"TruncatedMemoFile", false, [](EdbtoolCheck& t) {
-                   static_cast<EdbtoolCheckDamage&>(t).cutMemo(512);
-               },
+        Damage{"TruncatedMemoFile",
+               false,
+               [](EdbtoolCheck& t) { static_cast<EdbtoolCheckDamage&>(t).cutMemo(512); },
                {"the memo file holds 4 blocks but its header counts 5",
                 kChain2 + "the chain leads to block 4, outside the memo file's 4 blocks"},
                -37},
-        Damage{"CutInsideABlock", false, [](EdbtoolCheck& t) {
-                   static_cast<EdbtoolCheckDamage&>(t).cutMemo(100);
-               },
+        Damage{"CutInsideABlock",
+               false,
+               [](EdbtoolCheck& t) { static_cast<EdbtoolCheckDamage&>(t).cutMemo(100); },
                {"the memo file's length 2460 is not a whole number of 512-byte blocks",
                 "the memo file holds 4 blocks but its header counts 5",
                 kChain2 + "the chain leads to block 4, outside the memo file's 4 blocks"},
                -37},
-        Damage{"RecordCountTooHigh", false, [](EdbtoolCheck& t) {
-                   static_cast<EdbtoolCheckDamage&>(t).patchTable(16, 3);
-               },
+        Damage{"RecordCountTooHigh",
+               false,
+               [](EdbtoolCheck& t) { static_cast<EdbtoolCheckDamage&>(t).patchTable(16, 3); },
                {"the file holds 2 whole record slots but the header counts 3"},
                -48},
-        Damage{"SharedIdAndBadField", false, [](EdbtoolCheck& t) {
-                   auto& d = static_cast<EdbtoolCheckDamage&>(t);
-                   d.patchTable(116 + 72 + 28 - 4, 12);           // field 2 offset
-                   d.patchTable(116 + 2 * 72 + 12, 1);            // record 2 id
-               },
-               {"field 2 \"m\": bytes 12 to 15 reach past the record size 12",
-                "records 1 and 2 share the id 1",
-                "blocks 1 to 4 are neither free nor in any chain"},
-               -22}),
+        Damage{
+            "SharedIdAndBadField",
+            false,
+            [](EdbtoolCheck& t) {
+                auto& d = static_cast<EdbtoolCheckDamage&>(t);
+                d.patchTable(116 + 72 + 28 - 4, 12);  // field 2 offset
+                d.patchTable(116 + 2 * 72 + 12, 1);   // record 2 id
+            },
+            {"field 2 \"m\": bytes 12 to 15 reach past the record size 12",
+             "records 1 and 2 share the id 1", "blocks 1 to 4 are neither free nor in any chain"},
+            -22}),
     [](const ::testing::TestParamInfo<Damage>& info) { return std::string(info.param.name); });
 
 TEST_F(EdbtoolCheck, WrongPasswordIsNotDamage) {

@@ -47,8 +47,8 @@ std::string emptyMemoFile() {
 const std::string kDigest583027 = "f8cdfd59745718b9a9922fb422990edf";
 
 TEST_F(EdbtoolTest, CreateLaysOutHeaderDescriptorsAndMemoFile) {
-    const ToolResult r = tool({"create", path("t"), "a:int", "金额:double", "b:text:10", "c:memo",
-                               "d:bool"});
+    const ToolResult r =
+        tool({"create", path("t"), "a:int", "金额:double", "b:text:10", "c:memo", "d:bool"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
 
@@ -82,8 +82,8 @@ TEST_F(EdbtoolTest, CreateProtectedStoresDigestAndScramblesAfterMagic) {
 }
 
 TEST_F(EdbtoolTest, CreateWithoutMemoFieldsMakesNoMemoFile) {
-    ASSERT_EQ(tool({"create", path("n.edb"), "a:long", "b:float", "c:short", "d:byte",
-                    "e:datetime", "f:subref"})
+    ASSERT_EQ(tool({"create", path("n.edb"), "a:long", "b:float", "c:short", "d:byte", "e:datetime",
+                    "f:subref"})
                   .status,
               0);
     const std::string bytes = readBytes(path("n.edb"));
@@ -128,12 +128,11 @@ INSTANTIATE_TEST_SUITE_P(
                       BadFieldCase{{"abcdefghijklmnopq:int"}, -18},   // 17 bytes
                       BadFieldCase{{"一二三四五六七八九:int"}, -18},  // 18 GBK bytes
                       BadFieldCase{{"\xF0\x9F\x98\x80:int"}, -18},    // not in GBK
-                      BadFieldCase{{":int"}, -18},
-                      BadFieldCase{{"Name:int", "nAME:text:3"}, -20}));
+                      BadFieldCase{{":int"}, -18}, BadFieldCase{{"Name:int", "nAME:text:3"}, -20}));
 
 TEST_F(EdbtoolTest, CreateTakesSixteenByteNames) {
-    ASSERT_EQ(tool({"create", path("w.edb"), "abcdefghijklmnop:int", "八个汉字八个汉字:bool"}).status,
-              0);
+    ASSERT_EQ(
+        tool({"create", path("w.edb"), "abcdefghijklmnop:int", "八个汉字八个汉字:bool"}).status, 0);
     const std::string bytes = readBytes(path("w.edb"));
     EXPECT_EQ(bytes.substr(116, 17), std::string("abcdefghijklmnop") + '\0');
 }

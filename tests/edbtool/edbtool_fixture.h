@@ -22,7 +22,7 @@ void putBytes(std::string& s, std::size_t n, char c = '\0');
 std::int32_t wordIn(const std::string& bytes, std::size_t offset);
 
 class EdbtoolTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 

@@ -12,14 +12,14 @@ std::string line(int record, int id, const std::string& values) {
 }
 
 class EdbtoolRecords : public EdbtoolTest {
-protected:
+  protected:
     // A table of every field type, in type order.
     void createAllKinds() {
-        ASSERT_EQ(tool({"create", all_, "y:byte", "s:short", "i:int", "l:long", "f:float",
-                        "d:double", "b:bool", "t:datetime", "r:subref", "x:text:8", "k:bytes",
-                        "m:memo"})
-                      .status,
-                  0);
+        ASSERT_EQ(
+            tool({"create", all_, "y:byte", "s:short", "i:int", "l:long", "f:float", "d:double",
+                  "b:bool", "t:datetime", "r:subref", "x:text:8", "k:bytes", "m:memo"})
+                .status,
+            0);
     }
     // A small protected table with a memo field and three records.
     void createSmall() {
@@ -54,9 +54,10 @@ protected:
 
 TEST_F(EdbtoolRecords, AppendStoresEveryKindAndDumpGivesItBack) {
     createAllKinds();
-    const ToolResult first = tool({"append", all_,
-                                   "[255,-7,42,9007199254740993,0.1,2.5,true,\"2024-03-05 12:00:00\","
-                                   "12,\"你好\",\"00FF10\",\"备注文字\"]"});
+    const ToolResult first =
+        tool({"append", all_,
+              "[255,-7,42,9007199254740993,0.1,2.5,true,\"2024-03-05 12:00:00\","
+              "12,\"你好\",\"00FF10\",\"备注文字\"]"});
     ASSERT_EQ(first.status, 0) << first.err;
     EXPECT_EQ(first.out, "{\"record\":1,\"id\":1}\n");
     // Absent values leave zero; a number is a date-time as it stands.
@@ -79,10 +80,10 @@ TEST_F(EdbtoolRecords, TextIsCutToItsWidthAndDatesBeforeTheEpochCountBack) {
                     "[0,0,0,0,0,0,false,\"1899-12-29 06:00:00\",0,\"a你好你好\",\"\",\"\"]"})
                   .status,
               0);
-    ASSERT_EQ(tool({"append", all_, "[0,0,0,0,0,0,false,\"0100-01-01\",0,\"12345678\"]"}).status, 0);
-    EXPECT_EQ(dump(all_),
-              line(1, 1, "0,0,0,0,0,0,false,-1.25,0,\"a你好你\",\"\",\"\"") +
-                  line(2, 2, "0,0,0,0,0,0,false,-657434,0,\"12345678\",\"\",\"\""));
+    ASSERT_EQ(tool({"append", all_, "[0,0,0,0,0,0,false,\"0100-01-01\",0,\"12345678\"]"}).status,
+              0);
+    EXPECT_EQ(dump(all_), line(1, 1, "0,0,0,0,0,0,false,-1.25,0,\"a你好你\",\"\",\"\"") +
+                              line(2, 2, "0,0,0,0,0,0,false,-657434,0,\"12345678\",\"\",\"\""));
 }
 
 TEST_F(EdbtoolRecords, WriteChangesOnlyTheGivenFields) {
@@ -104,10 +105,9 @@ TEST_F(EdbtoolRecords, DeleteMarksAndPurgeRemoves) {
     createSmall();
     const ToolResult del = tool({"delete", small_, "2", "--password", "pw"});
     ASSERT_EQ(del.status, 0) << del.err;
-    EXPECT_EQ(dump(small_, {"--password", "pw"}),
-              line(1, 1, "1,\"a\",true,1,\"01\",\"one\"") +
-                  line(2, -2, "2,\"b\",false,2,\"\",\"two\"") +
-                  line(3, 3, "3,\"c\",true,3,\"0303\",\"\""));
+    EXPECT_EQ(dump(small_, {"--password", "pw"}), line(1, 1, "1,\"a\",true,1,\"01\",\"one\"") +
+                                                      line(2, -2, "2,\"b\",false,2,\"\",\"two\"") +
+                                                      line(3, 3, "3,\"c\",true,3,\"0303\",\"\""));
     // Writing a marked record keeps its mark; deleting it again is fine.
     ASSERT_EQ(tool({"write", small_, "2", "--password", "pw", "[22]"}).status, 0);
     ASSERT_EQ(tool({"delete", small_, "2", "--password", "pw"}).status, 0);
@@ -115,9 +115,8 @@ TEST_F(EdbtoolRecords, DeleteMarksAndPurgeRemoves) {
               "n,t,b,dt,k,m\n1,a,true,1899-12-31,01,one\n3,c,true,1900-01-02,0303,\n");
 
     ASSERT_EQ(tool({"purge", small_, "--password", "pw"}).status, 0);
-    EXPECT_EQ(dump(small_, {"--password", "pw"}),
-              line(1, 1, "1,\"a\",true,1,\"01\",\"one\"") +
-                  line(2, 3, "3,\"c\",true,3,\"0303\",\"\""));
+    EXPECT_EQ(dump(small_, {"--password", "pw"}), line(1, 1, "1,\"a\",true,1,\"01\",\"one\"") +
+                                                      line(2, 3, "3,\"c\",true,3,\"0303\",\"\""));
     // The next id is not reused.
     ASSERT_EQ(tool({"append", small_, "--password", "pw", "[4]"}).out, "{\"record\":3,\"id\":4}\n");
     const ToolResult check = tool({"check", small_, "--password", "pw"});
@@ -125,9 +124,11 @@ TEST_F(EdbtoolRecords, DeleteMarksAndPurgeRemoves) {
 }
 
 TEST_F(EdbtoolRecords, CsvQuotesWhatNeedsIt) {
-    ASSERT_EQ(tool({"create", path("c.edb"), "名称:text:40", "when:datetime", "v:double"}).status, 0);
-    ASSERT_EQ(tool({"append", path("c.edb"), "[\"a,\\\"b\\\"\",\"2024-03-05 08:30:15\",-0.5]"}).status,
+    ASSERT_EQ(tool({"create", path("c.edb"), "名称:text:40", "when:datetime", "v:double"}).status,
               0);
+    ASSERT_EQ(
+        tool({"append", path("c.edb"), "[\"a,\\\"b\\\"\",\"2024-03-05 08:30:15\",-0.5]"}).status,
+        0);
     EXPECT_EQ(dump(path("c.edb"), {"--format", "csv"}),
               "名称,when,v\n\"a,\"\"b\"\"\",2024-03-05 08:30:15,-0.5\n");
 }
@@ -137,7 +138,8 @@ struct BadValueCase {
     std::string command = "append";
 };
 
-class EdbtoolBadValues : public EdbtoolRecords, public ::testing::WithParamInterface<BadValueCase> {};
+class EdbtoolBadValues : public EdbtoolRecords,
+                         public ::testing::WithParamInterface<BadValueCase> {};
 
 TEST_P(EdbtoolBadValues, FailWithMinus72AndChangeNoByte) {
     createSmall();
@@ -153,22 +155,22 @@ TEST_P(EdbtoolBadValues, FailWithMinus72AndChangeNoByte) {
 INSTANTIATE_TEST_SUITE_P(
     Kinds, EdbtoolBadValues,
     ::testing::Values(
-        BadValueCase{{"[\"1\"]"}},                                 // text for a number
-        BadValueCase{{"[true]"}},                                  // bool for a number
-        BadValueCase{{"[1,5]"}},                                   // number for text
-        BadValueCase{{"[1,\"a\",1]"}},                             // number for a bool
-        BadValueCase{{"[1,\"a\",true,true]"}},                     // bool for a date-time
-        BadValueCase{{"[1,\"a\",true,\"2024-02-30\"]"}},           // no such day
-        BadValueCase{{"[1,\"a\",true,\"2024-3-5\"]"}},             // not the date form
-        BadValueCase{{"[1,\"a\",true,0,\"0g\"]"}},                 // not hex
-        BadValueCase{{"[1,\"a\",true,0,\"abc\"]"}},                // half a byte
-        BadValueCase{{"[1,\"a\",true,0,12]"}},                     // number for a byte set
-        BadValueCase{{"[1,\"a\",true,0,\"\",7]"}},                 // number for memo text
-        BadValueCase{{"[\"x\",\"a\",true,0,\"\",\"memo first\"]"}},  // memo not written either
-        BadValueCase{{"[1,[1]]"}},                                 // nested array
-        BadValueCase{{"{\"n\":1}"}},                               // not an array
-        BadValueCase{{"[1,"}},                                     // not JSON
-        BadValueCase{{"[1,\"\xF0\x9F\x98\x80\"]"}},                // not in GBK: text
+        BadValueCase{{"[\"1\"]"}},                                       // text for a number
+        BadValueCase{{"[true]"}},                                        // bool for a number
+        BadValueCase{{"[1,5]"}},                                         // number for text
+        BadValueCase{{"[1,\"a\",1]"}},                                   // number for a bool
+        BadValueCase{{"[1,\"a\",true,true]"}},                           // bool for a date-time
+        BadValueCase{{"[1,\"a\",true,\"2024-02-30\"]"}},                 // no such day
+        BadValueCase{{"[1,\"a\",true,\"2024-3-5\"]"}},                   // not the date form
+        BadValueCase{{"[1,\"a\",true,0,\"0g\"]"}},                       // not hex
+        BadValueCase{{"[1,\"a\",true,0,\"abc\"]"}},                      // half a byte
+        BadValueCase{{"[1,\"a\",true,0,12]"}},                           // number for a byte set
+        BadValueCase{{"[1,\"a\",true,0,\"\",7]"}},                       // number for memo text
+        BadValueCase{{"[\"x\",\"a\",true,0,\"\",\"memo first\"]"}},      // memo not written either
+        BadValueCase{{"[1,[1]]"}},                                       // nested array
+        BadValueCase{{"{\"n\":1}"}},                                     // not an array
+        BadValueCase{{"[1,"}},                                           // not JSON
+        BadValueCase{{"[1,\"\xF0\x9F\x98\x80\"]"}},                      // not in GBK: text
         BadValueCase{{"[1,\"a\",true,0,\"\",\"ok\xF0\x9F\x98\x80\"]"}},  // not in GBK: memo
         BadValueCase{{"2", "[\"x\"]"}, "write"},
         BadValueCase{{"1", "[null,null,null,null,null,false]"}, "write"},
@@ -250,7 +252,8 @@ TEST_F(EdbtoolRecords, InspectionNeverRepairsButWritingDoes) {
 
     const ToolResult info = tool({"info", small_, "--password", "pw"});
     ASSERT_EQ(info.status, 0) << info.err;
-    EXPECT_NE(info.out.find("records: 3 (2 live, 1 marked deleted)"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("records: 3 (2 live, 1 marked deleted)"), std::string::npos)
+        << info.out;
     EXPECT_NE(info.out.find("next record id: 4"), std::string::npos) << info.out;
     dump(small_, {"--password", "pw"});
     const ToolResult check = tool({"check", small_, "--password", "pw"});

@@ -10,7 +10,8 @@ namespace {
 
 std::wstring wide(const std::string& utf8) {
     if (utf8.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring w(static_cast<std::size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
     return w;
@@ -51,7 +52,8 @@ std::string windowsPath(std::string path) {
 }
 
 std::string slurp(const std::string& path) {
-    std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
+    std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())),
+                     std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();

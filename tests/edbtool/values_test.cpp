@@ -1,11 +1,11 @@
 // The tool's own conversions: date texts to stored date-times and back, and
 // the shortest number forms of the dump.
+#include "values.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
-
-#include "values.h"
 
 namespace {
 
@@ -63,7 +63,12 @@ TEST(EdbtoolBytes, HexBothWays) {
 TEST(EdbtoolNames, LettersFoldOnlyOutsideDoubleByteCharacters) {
     EXPECT_EQ(edbtool::fieldNameKey("aBc"), "ABC");
     // 0x81 0x61 is one double-byte character; its trail byte is not a letter.
-    EXPECT_EQ(edbtool::fieldNameKey("\x81" "a" "b"), "\x81" "a" "B");
+    EXPECT_EQ(edbtool::fieldNameKey("\x81"
+                                    "a"
+                                    "b"),
+              "\x81"
+              "a"
+              "B");
 }
 
 }  // namespace

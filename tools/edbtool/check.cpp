@@ -49,9 +49,8 @@ struct Chain {
 };
 
 class Checker {
-public:
-    Checker(std::string_view name, std::string_view password)
-        : name_(name), password_(password) {}
+  public:
+    Checker(std::string_view name, std::string_view password) : name_(name), password_(password) {}
 
     std::vector<Problem> run() {
         path_ = tableFilePath(name_);
@@ -65,7 +64,7 @@ public:
         return std::move(problems_);
     }
 
-private:
+  private:
     void problem(tables::TableError code, std::string text) {
         problems_.push_back({code, std::move(text)});
     }
@@ -114,7 +113,8 @@ private:
         if (nextId_ < 1)
             problem(kNotTable, "the next record id " + std::to_string(nextId_) + " is below 1");
         if (recordSize_ <= 0) {
-            problem(kNotTable, "the record size " + std::to_string(recordSize_) + " is not positive");
+            problem(kNotTable,
+                    "the record size " + std::to_string(recordSize_) + " is not positive");
             return false;
         }
         if (got < kHeaderSize + 4) {
@@ -123,7 +123,8 @@ private:
         }
         const std::int32_t fieldCount = wordAt(h + kHeaderSize);
         if (fieldCount <= 0) {
-            problem(kNotTable, "the field count " + std::to_string(fieldCount) + " is not positive");
+            problem(kNotTable,
+                    "the field count " + std::to_string(fieldCount) + " is not positive");
             return false;
         }
         fieldCount_ = fieldCount;
@@ -139,7 +140,8 @@ private:
             return false;
         }
         std::vector<unsigned char> d(static_cast<std::size_t>(kDescriptorSize * fieldCount_));
-        if (table_->read(kHeaderSize + 4, d.data(), d.size()) != static_cast<std::int64_t>(d.size())) {
+        if (table_->read(kHeaderSize + 4, d.data(), d.size()) !=
+            static_cast<std::int64_t>(d.size())) {
             problem(kNotTable, "the field descriptors cannot be read");
             return false;
         }
@@ -157,10 +159,11 @@ private:
             if (!nul) problem(kNotTable, fieldLabel(i) + ": the name has no NUL within 17 bytes");
             if (gbk.empty()) problem(kNotTable, fieldLabel(i) + ": the name is empty");
             bool known = f.type >= 1 && f.type <= 12;
-            if (!known) problem(kNotTable, fieldLabel(i) + ": unknown type " + std::to_string(f.type));
+            if (!known)
+                problem(kNotTable, fieldLabel(i) + ": unknown type " + std::to_string(f.type));
             if (f.type == static_cast<std::int32_t>(FieldType::Text) && f.width < 1) {
-                problem(kNotTable, fieldLabel(i) + ": text width " + std::to_string(f.width) +
-                                       " is below 1");
+                problem(kNotTable,
+                        fieldLabel(i) + ": text width " + std::to_string(f.width) + " is below 1");
                 known = false;
             }
             if (f.offset < 4) {
@@ -224,8 +227,8 @@ private:
                                   " whole record slots but the header counts " +
                                   std::to_string(count_));
         } else if (fileSize_ != expected) {
-            problem(kBadSize, std::to_string(fileSize_ - expected) +
-                                  " bytes follow the last record slot");
+            problem(kBadSize,
+                    std::to_string(fileSize_ - expected) + " bytes follow the last record slot");
         }
         const std::int64_t walk = std::min<std::int64_t>(count_, slots);
 
@@ -374,8 +377,8 @@ private:
         while (b != 0) {
             if (b < 1 || b >= blocks_) {
                 problem(kMemoDamaged, label + ": the chain leads to block " + std::to_string(b) +
-                                          ", outside the memo file's " +
-                                          std::to_string(blocks_) + " blocks");
+                                          ", outside the memo file's " + std::to_string(blocks_) +
+                                          " blocks");
                 return;
             }
             const std::int32_t owner = owner_[static_cast<std::size_t>(b)];
@@ -427,8 +430,8 @@ private:
         while (b != 0) {
             if (b < 1 || b >= blocks_) {
                 problem(kMemoDamaged, "the free list leads to block " + std::to_string(b) +
-                                          ", outside the memo file's " +
-                                          std::to_string(blocks_) + " blocks");
+                                          ", outside the memo file's " + std::to_string(blocks_) +
+                                          " blocks");
                 break;
             }
             const std::int32_t owner = owner_[static_cast<std::size_t>(b)];
@@ -437,9 +440,9 @@ private:
                 break;
             }
             if (owner != 0) {
-                problem(kMemoDamaged,
-                        "free block " + std::to_string(b) + " is also in the chain of " +
-                            chainLabel(chains_[static_cast<std::size_t>(owner - 1)]));
+                problem(kMemoDamaged, "free block " + std::to_string(b) +
+                                          " is also in the chain of " +
+                                          chainLabel(chains_[static_cast<std::size_t>(owner - 1)]));
                 break;
             }
             owner_[static_cast<std::size_t>(b)] = kFree;
@@ -453,10 +456,9 @@ private:
             // Taking the first free block leaves the next one's previous
             // word as it was, so only the blocks behind the head must agree.
             if (previous != 0 && prev != previous)
-                problem(kMemoDamaged, "free block " + std::to_string(b) + " names " +
-                                          std::to_string(prev) +
-                                          " as its previous block instead of " +
-                                          std::to_string(previous));
+                problem(kMemoDamaged,
+                        "free block " + std::to_string(b) + " names " + std::to_string(prev) +
+                            " as its previous block instead of " + std::to_string(previous));
             if (used != 0)
                 problem(kMemoDamaged, "free block " + std::to_string(b) + " says " +
                                           std::to_string(used) + " bytes used, not 0");
@@ -468,8 +470,7 @@ private:
         }
         if (found != freeCount)
             problem(kMemoDamaged, "the free list holds " + std::to_string(found) +
-                                      " blocks but the header counts " +
-                                      std::to_string(freeCount));
+                                      " blocks but the header counts " + std::to_string(freeCount));
     }
 
     // Blocks neither free nor in a chain, reported as runs.

@@ -51,8 +51,7 @@ struct Context {
 };
 
 void expectPositionals(const CommandLine& cl, std::size_t n, const char* shape) {
-    if (cl.positionals.size() != n)
-        throw UsageError{"usage: edbtool " + cl.command + " " + shape};
+    if (cl.positionals.size() != n) throw UsageError{"usage: edbtool " + cl.command + " " + shape};
 }
 
 void openTable(TableFile& table, const Context& ctx, bool readOnly) {
@@ -66,7 +65,8 @@ void openTable(TableFile& table, const Context& ctx, bool readOnly) {
 // there.
 void placeCursor(TableFile& table, const Context& ctx, std::string_view recordText) {
     long long record = 0;
-    const auto r = std::from_chars(recordText.data(), recordText.data() + recordText.size(), record);
+    const auto r =
+        std::from_chars(recordText.data(), recordText.data() + recordText.size(), record);
     if (r.ec == std::errc::result_out_of_range) {
         record = recordText.front() == '-' ? 0 : std::numeric_limits<std::int32_t>::max();
     } else if (r.ec != std::errc() || r.ptr != recordText.data() + recordText.size()) {
@@ -236,8 +236,8 @@ int cmdInfo(const Context& ctx) {
         unsigned char m[32] = {};
         if (memo->read(0, m, sizeof m) != static_cast<std::int64_t>(sizeof m)) ctx.fail(-35);
         out << "memo file: " << memoPath << '\n'
-            << "memo blocks: " << wordAt(m + 16) << " (" << wordAt(m + 20)
-            << " free, first free " << wordAt(m + 24) << ")\n";
+            << "memo blocks: " << wordAt(m + 16) << " (" << wordAt(m + 20) << " free, first free "
+            << wordAt(m + 24) << ")\n";
     }
     return 0;
 }
@@ -273,31 +273,32 @@ int cmdDump(const Context& ctx) {
     const auto fields = table.fields();
     auto& out = ctx.out;
     if (format == "json") {
-        eachRecord(table, ctx, [&](std::int32_t record, std::int32_t id,
-                                   const std::vector<TableValue>& values) {
-            out << "{\"record\":" << record << ",\"id\":" << id
-                << ",\"deleted\":" << (id < 0 ? "true" : "false") << ",\"values\":[";
-            for (std::size_t f = 0; f < fields.size(); ++f) {
-                if (f) out << ',';
-                out << jsonValue(values[f], fields[f]);
-            }
-            out << "]}\n";
-        });
+        eachRecord(
+            table, ctx,
+            [&](std::int32_t record, std::int32_t id, const std::vector<TableValue>& values) {
+                out << "{\"record\":" << record << ",\"id\":" << id
+                    << ",\"deleted\":" << (id < 0 ? "true" : "false") << ",\"values\":[";
+                for (std::size_t f = 0; f < fields.size(); ++f) {
+                    if (f) out << ',';
+                    out << jsonValue(values[f], fields[f]);
+                }
+                out << "]}\n";
+            });
     } else {
         for (std::size_t f = 0; f < fields.size(); ++f) {
             if (f) out << ',';
             out << csvQuote(convert::gbkToUtf8(fields[f].name));
         }
         out << '\n';
-        eachRecord(table, ctx, [&](std::int32_t, std::int32_t id,
-                                   const std::vector<TableValue>& values) {
-            if (id < 0) return;
-            for (std::size_t f = 0; f < fields.size(); ++f) {
-                if (f) out << ',';
-                out << csvQuote(csvValue(values[f], fields[f]));
-            }
-            out << '\n';
-        });
+        eachRecord(table, ctx,
+                   [&](std::int32_t, std::int32_t id, const std::vector<TableValue>& values) {
+                       if (id < 0) return;
+                       for (std::size_t f = 0; f < fields.size(); ++f) {
+                           if (f) out << ',';
+                           out << csvQuote(csvValue(values[f], fields[f]));
+                       }
+                       out << '\n';
+                   });
     }
     table.close();
     return 0;
@@ -377,8 +378,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         const auto* command = std::find_if(std::begin(kCommands), std::end(kCommands),
                                            [&](const auto& c) { return c.first == cl.command; });
         if (command == std::end(kCommands)) throw UsageError{"unknown command " + cl.command};
-        if (cl.positionals.empty())
-            throw UsageError{"usage: edbtool " + cl.command + " FILE ..."};
+        if (cl.positionals.empty()) throw UsageError{"usage: edbtool " + cl.command + " FILE ..."};
         file = cl.positionals.front();
         tables::setFatalHandler([](std::string_view) { throw FatalFailure{}; });
         const Context ctx{cl, out, file};

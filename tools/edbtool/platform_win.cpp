@@ -3,11 +3,12 @@
 #include "platform.h"
 
 // windows.h first: shellapi.h builds on it.
+// clang-format off
 #include <windows.h>
-
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
+// clang-format on
 
 #include <cstdio>
 

@@ -47,7 +47,8 @@ std::unique_ptr<RawFile> RawFile::open(const std::string& path, tables::TableErr
 
 std::int64_t RawFile::read(std::int64_t offset, void* buf, std::size_t n) {
     const std::int64_t got = file_->readAt(offset, buf, n);
-    if (got > 0) scrambler_.apply(offset, static_cast<std::uint8_t*>(buf), static_cast<std::size_t>(got));
+    if (got > 0)
+        scrambler_.apply(offset, static_cast<std::uint8_t*>(buf), static_cast<std::size_t>(got));
     return got;
 }
 

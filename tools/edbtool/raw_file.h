@@ -20,7 +20,7 @@ std::string tableFilePath(std::string_view name);
 std::string memoFilePath(const std::string& tablePath);
 
 class RawFile {
-public:
+  public:
     // Opens an existing file for reading; on failure returns null and the code.
     static std::unique_ptr<RawFile> open(const std::string& path, tables::TableError& error);
 
@@ -30,19 +30,17 @@ public:
     // read or a negative code.
     std::int64_t read(std::int64_t offset, void* buf, std::size_t n);
 
-private:
-    explicit RawFile(std::unique_ptr<tables::File> file)
-        : file_(std::move(file)), scrambler_("") {}
+  private:
+    explicit RawFile(std::unique_ptr<tables::File> file) : file_(std::move(file)), scrambler_("") {}
     std::unique_ptr<tables::File> file_;
     tables::Scrambler scrambler_;
 };
 
 // Little-endian words of a byte buffer.
 inline std::int32_t wordAt(const unsigned char* p) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) |
-                                     static_cast<std::uint32_t>(p[1]) << 8 |
-                                     static_cast<std::uint32_t>(p[2]) << 16 |
-                                     static_cast<std::uint32_t>(p[3]) << 24);
+    return static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+        static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
 }
 
 }  // namespace edbtool

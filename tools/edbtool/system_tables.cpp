@@ -22,16 +22,16 @@ std::vector<SystemTable> systemTables() {
     std::vector<SystemTable> t(4);
 
     t[0].fileName = "记账.edb";
-    t[0].fields = {field("日期", FieldType::DateTime), field("客户", FieldType::Text, 40),
+    t[0].fields = {field("日期", FieldType::DateTime),  field("客户", FieldType::Text, 40),
                    field("事件", FieldType::Text, 100), field("金额", FieldType::Double),
                    field("备注", FieldType::Text, 200), field("状态", FieldType::Bool)};
 
     // The save writes by position, so this order is binding.
     t[1].fileName = "设置.edb";
     t[1].fields.push_back(field("密码", FieldType::Text, 40));
-    for (const char* name : {"记账录入", "记账日期", "记账修改删除", "统计模糊", "统计时间",
-                             "统计组合", "客户添加", "客户修改", "客户删除", "登录密码",
-                             "查询密码", "客户密码"})
+    for (const char* name :
+         {"记账录入", "记账日期", "记账修改删除", "统计模糊", "统计时间", "统计组合", "客户添加",
+          "客户修改", "客户删除", "登录密码", "查询密码", "客户密码"})
         t[1].fields.push_back(field(name, FieldType::Bool));
     t[1].fields.push_back(field("皮肤号", FieldType::Integer));
     std::vector<TableValue> settings{TableValue::text("")};

@@ -10,7 +10,7 @@
 namespace edbtool {
 
 struct SystemTable {
-    std::string fileName;                       // UTF-8
+    std::string fileName;                         // UTF-8
     std::vector<tables::FieldDescriptor> fields;  // names GBK
     // Records a new file starts with (the settings table has one).
     std::vector<std::vector<tables::TableValue>> records;

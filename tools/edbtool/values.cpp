@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
-
 #include <nlohmann/json.hpp>
 
 #include "gbk.h"
@@ -21,9 +20,9 @@ constexpr tables::TableError kWrongKind = -72;
 // Days from 1 January 1970 back to 30 December 1899, the date-times' day 0.
 constexpr std::int64_t kEpochOffset = 25569;
 
-constexpr std::array<std::string_view, 12> kTypeNames = {
-    "byte", "short", "int", "long", "float", "double",
-    "bool", "datetime", "subref", "text", "bytes", "memo"};
+constexpr std::array<std::string_view, 12> kTypeNames = {"byte",   "short",  "int",   "long",
+                                                         "float",  "double", "bool",  "datetime",
+                                                         "subref", "text",   "bytes", "memo"};
 
 std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     y -= m <= 2;
@@ -172,9 +171,9 @@ std::string dateTimeText(double days) {
     if (seconds == 0) {
         std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u", static_cast<long long>(y), m, d);
     } else {
-        std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02d:%02d:%02d",
-                      static_cast<long long>(y), m, d, static_cast<int>(seconds / 3600),
-                      static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+        std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u %02d:%02d:%02d", static_cast<long long>(y),
+                      m, d, static_cast<int>(seconds / 3600), static_cast<int>(seconds / 60 % 60),
+                      static_cast<int>(seconds % 60));
     }
     return buf;
 }
@@ -224,8 +223,8 @@ std::string floatText(float v) {
 }
 
 std::string jsonString(std::string_view utf8) {
-    return nlohmann::json(std::string(utf8)).dump(-1, ' ', false,
-                                                  nlohmann::json::error_handler_t::replace);
+    return nlohmann::json(std::string(utf8))
+        .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 namespace {
@@ -269,8 +268,7 @@ std::string jsonValue(const TableValue& v, const tables::FieldDescriptor& field)
 std::string csvValue(const TableValue& v, const tables::FieldDescriptor& field) {
     if (field.type == FieldType::DateTime) return dateTimeText(v.asDateTime());
     const std::string s = scalarText(v, field.type);
-    return s == "null" && field.type != FieldType::Text && field.type != FieldType::Memo ? ""
-                                                                                        : s;
+    return s == "null" && field.type != FieldType::Text && field.type != FieldType::Memo ? "" : s;
 }
 
 std::string csvQuote(std::string_view cell) {
