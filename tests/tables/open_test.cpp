@@ -18,8 +18,8 @@ namespace fs = std::filesystem;
 class OpenTest : public TableTest {
 protected:
     // A plain or protected table with one integer field and `count` records.
-    TableSpec small(std::string password = "", std::int32_t count = 0) {
-        TableSpec s;
+    TableShape small(std::string password = "", std::int32_t count = 0) {
+        TableShape s;
         s.password = std::move(password);
         s.recordCount = count;
         s.nextId = count + 1;
@@ -36,11 +36,11 @@ protected:
         return b;
     }
     // Plain-table bytes with one change made by `edit`.
-    void writeEdited(const std::string& name, TableSpec spec, const std::function<void(Bytes&)>& edit,
+    void writeEdited(const std::string& name, TableShape shape, const std::function<void(Bytes&)>& edit,
                      Bytes data = {}) {
-        Bytes b = concat({headerBytes(spec), data});
+        Bytes b = concat({headerBytes(shape), data});
         edit(b);
-        writePlain(dir / name, b, spec.password);
+        writePlain(dir / name, b, shape.password);
     }
     TableError openCode(const std::string& name, std::string_view password = "", OpenOptions o = {}) {
         TableFile t;
@@ -125,7 +125,7 @@ TEST_F(OpenTest, PasswordRules) {
     EXPECT_EQ(openCode("prot", "583028"), -78);
     EXPECT_EQ(openCode("prot", "583027"), 0);
     // The stored digest in capital letters still matches.
-    TableSpec s = small("583027");
+    TableShape s = small("583027");
     writeEdited("upper.edb", s, [&](Bytes& b) {
         std::string d = referenceDigest("583027");
         for (char& c : d) c = char(std::toupper(static_cast<unsigned char>(c)));
@@ -135,10 +135,10 @@ TEST_F(OpenTest, PasswordRules) {
 }
 
 TEST_F(OpenTest, HeaderChecksAndTheirOrder) {
-    auto edited = [&](const std::function<void(Bytes&)>& edit, TableSpec spec = {}) {
-        if (spec.fields.empty()) spec = small();
-        writeEdited("h.edb", spec, edit);
-        return openCode("h", spec.password);
+    auto edited = [&](const std::function<void(Bytes&)>& edit, TableShape shape = {}) {
+        if (shape.fields.empty()) shape = small();
+        writeEdited("h.edb", shape, edit);
+        return openCode("h", shape.password);
     };
     EXPECT_EQ(edited([](Bytes& b) { b[1] = 'X'; }), -22);
     EXPECT_EQ(edited([](Bytes& b) { put32(b, 24, 0); }), -22);
@@ -217,7 +217,7 @@ TEST_F(OpenTest, ShortFileLowersTheCountOrFailsReadOnly) {
     ASSERT_TRUE(t.open(at("s"), "k"));
     EXPECT_EQ(t.recordCount(), 3);
     t.close();
-    TableSpec fixed = small("k", 3);
+    TableShape fixed = small("k", 3);
     fixed.nextId = 6;  // the next id is not touched
     EXPECT_EQ(readFile(dir / "s.edb"), scrambled(concat({headerBytes(fixed), slots(3)}), "k"));
 }
@@ -238,22 +238,22 @@ TEST_F(OpenTest, ReadOnlyOpenReadsButCannotWrite) {
 
 class MemoOpenTest : public OpenTest {
 protected:
-    TableSpec memoSpec(std::string pw = "k") {
-        TableSpec s;
+    TableShape memoShape(std::string pw = "k") {
+        TableShape s;
         s.password = std::move(pw);
         s.recordSize = 8;
         s.fields = {{"m", 12, 4, 0}};
         return s;
     }
     TableError withMemo(const Bytes& memoPlain, OpenOptions o = {}) {
-        writeTable("m.edb", memoSpec(), {});
+        writeTable("m.edb", memoShape(), {});
         writePlain(dir / "m.EDT", memoPlain, "k");
         return openCode("m", "k", o);
     }
 };
 
 TEST_F(MemoOpenTest, MemoFileChecks) {
-    writeTable("m.edb", memoSpec(), {});
+    writeTable("m.edb", memoShape(), {});
     EXPECT_EQ(openCode("m", "k"), -35);  // no memo file
     EXPECT_EQ(withMemo(memoHeaderBlock(1, 0, 0)), 0);
     EXPECT_EQ(withMemo(Bytes(20, 0)), -35);

@@ -29,13 +29,13 @@ protected:
         r[360] = settled ? 1 : 0;
         return r;
     }
-    static TableSpec withCounts(TableSpec s, std::int32_t count, std::int32_t nextId) {
+    static TableShape withCounts(TableShape s, std::int32_t count, std::int32_t nextId) {
         s.recordCount = count;
         s.nextId = nextId;
         return s;
     }
     Bytes expectedLedger(std::int32_t count, std::int32_t nextId, std::initializer_list<Bytes> records) {
-        Bytes plain = headerBytes(withCounts(ledgerSpec(kPw), count, nextId));
+        Bytes plain = headerBytes(withCounts(ledgerShape(kPw), count, nextId));
         for (const Bytes& r : records) plain.insert(plain.end(), r.begin(), r.end());
         return scrambled(plain, kPw);
     }
@@ -60,8 +60,8 @@ TEST_F(RecordsTest, AppendWritesTheSlotThenCountAndNextId) {
 }
 
 TEST_F(RecordsTest, AppendTakesTheIdFromTheHeaderAndAbsentValuesStayZero) {
-    TableSpec spec = withCounts(ledgerSpec(kPw), 0, 41);
-    writeTable("l.edb", spec);
+    TableShape shape = withCounts(ledgerShape(kPw), 0, 41);
+    writeTable("l.edb", shape);
     TableFile t;
     ASSERT_TRUE(t.open(at("l.edb"), kPw));
     ASSERT_TRUE(t.append({TableValue(), TableValue::text("x")}));
@@ -121,8 +121,8 @@ class PurgeTest : public TableTest {
 protected:
     static constexpr std::int32_t kWidth = 40000;
     static constexpr std::int32_t kSize = 4 + kWidth;
-    TableSpec spec(std::int32_t count, std::int32_t nextId) const {
-        TableSpec s;
+    TableShape shape(std::int32_t count, std::int32_t nextId) const {
+        TableShape s;
         s.password = "k";
         s.recordCount = count;
         s.nextId = nextId;
@@ -143,10 +143,10 @@ protected:
             Bytes r = slot(id);
             slots.insert(slots.end(), r.begin(), r.end());
         }
-        writeTable("p.edb", spec(static_cast<std::int32_t>(ids.size()), 100), slots);
+        writeTable("p.edb", shape(static_cast<std::int32_t>(ids.size()), 100), slots);
     }
     Bytes expected(const std::vector<std::int32_t>& kept) const {
-        Bytes plain = headerBytes(spec(static_cast<std::int32_t>(kept.size()), 100));
+        Bytes plain = headerBytes(shape(static_cast<std::int32_t>(kept.size()), 100));
         for (auto id : kept) {
             Bytes r = slot(id);
             plain.insert(plain.end(), r.begin(), r.end());
@@ -209,7 +209,7 @@ TEST_F(PurgeTest, AllMarkedLeavesAnEmptyTable) {
 }
 
 TEST_F(PurgeTest, RecordsLargerThanABatchGoOneByOne) {
-    TableSpec s;
+    TableShape s;
     s.recordSize = 4 + 200000;
     s.fields = {{"t", 10, 4, 200000}};
     s.recordCount = 3;

@@ -18,19 +18,19 @@ TEST_F(CreateTableTest, PlainTableHasTheHandLaidHeaderAndDescriptors) {
                                             {"n", FieldType::Short, 0, 7},
                                             {"big", FieldType::Long, 0, 0}}),
               0);
-    TableSpec spec;
-    spec.recordSize = 4 + 12 + 2 + 8;
+    TableShape shape;
+    shape.recordSize = 4 + 12 + 2 + 8;
     // Offsets follow one another from 4, whatever the caller put there; the
     // width is stored for text only.
-    spec.fields = {{"Name", 10, 4, 12}, {"n", 2, 16, 0}, {"big", 4, 18, 0}};
-    EXPECT_EQ(readFile(dir / "plain.EDB"), headerBytes(spec));
+    shape.fields = {{"Name", 10, 4, 12}, {"n", 2, 16, 0}, {"big", 4, 18, 0}};
+    EXPECT_EQ(readFile(dir / "plain.EDB"), headerBytes(shape));
     EXPECT_FALSE(fs::exists(dir / "plain.EDT"));
 }
 
 TEST_F(CreateTableTest, ProtectedLedgerIsScrambledWithTheDigestInside) {
     ASSERT_EQ(createTable(at("ledger.edb"), "583027", ledgerFields()), 0);
     const Bytes file = readFile(dir / "ledger.edb");
-    EXPECT_EQ(file, scrambled(headerBytes(ledgerSpec("583027")), "583027"));
+    EXPECT_EQ(file, scrambled(headerBytes(ledgerShape("583027")), "583027"));
     // The magic stays readable.
     EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "WCDB");
 }
@@ -38,11 +38,11 @@ TEST_F(CreateTableTest, ProtectedLedgerIsScrambledWithTheDigestInside) {
 TEST_F(CreateTableTest, MemoFileIsOneBlockWithItsHeader) {
     ASSERT_EQ(createTable(at("m"), "pw", {{"t", FieldType::Memo, 0, 0}, {"b", FieldType::Bytes, 0, 0}}), 0);
     EXPECT_EQ(readFile(dir / "m.EDT"), scrambled(memoHeaderBlock(1, 0, 0), "pw"));
-    TableSpec spec;
-    spec.password = "pw";
-    spec.recordSize = 12;
-    spec.fields = {{"t", 12, 4, 0}, {"b", 11, 8, 0}};
-    EXPECT_EQ(readFile(dir / "m.EDB"), scrambled(headerBytes(spec), "pw"));
+    TableShape shape;
+    shape.password = "pw";
+    shape.recordSize = 12;
+    shape.fields = {{"t", 12, 4, 0}, {"b", 11, 8, 0}};
+    EXPECT_EQ(readFile(dir / "m.EDB"), scrambled(headerBytes(shape), "pw"));
 }
 
 TEST_F(CreateTableTest, DefaultExtensionAlsoAfterATrailingDot) {

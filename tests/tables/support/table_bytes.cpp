@@ -110,26 +110,26 @@ Bytes scrambled(Bytes plain, std::string_view password) {
     return plain;
 }
 
-Bytes headerBytes(const TableSpec& spec) {
-    Bytes b(116 + 72 * spec.fields.size(), 0);
-    std::memcpy(b.data(), spec.password.empty() ? "WEDB" : "WCDB", 4);
-    put32(b, 4, spec.version);
-    put32(b, 16, spec.recordCount);
-    put32(b, 20, spec.nextId);
-    put32(b, 24, spec.recordSize);
-    if (!spec.password.empty()) putText(b, 28, referenceDigest(spec.password));  // byte 60 stays 0
-    put32(b, 112, static_cast<std::int32_t>(spec.fields.size()));
-    for (std::size_t i = 0; i < spec.fields.size(); ++i) {
+Bytes headerBytes(const TableShape& shape) {
+    Bytes b(116 + 72 * shape.fields.size(), 0);
+    std::memcpy(b.data(), shape.password.empty() ? "WEDB" : "WCDB", 4);
+    put32(b, 4, shape.version);
+    put32(b, 16, shape.recordCount);
+    put32(b, 20, shape.nextId);
+    put32(b, 24, shape.recordSize);
+    if (!shape.password.empty()) putText(b, 28, referenceDigest(shape.password));  // byte 60 stays 0
+    put32(b, 112, static_cast<std::int32_t>(shape.fields.size()));
+    for (std::size_t i = 0; i < shape.fields.size(); ++i) {
         const std::size_t d = 116 + 72 * i;
-        putText(b, d, spec.fields[i].name);
-        put32(b, d + 20, spec.fields[i].type);
-        put32(b, d + 24, spec.fields[i].offset);
-        put32(b, d + 28, spec.fields[i].width);
+        putText(b, d, shape.fields[i].name);
+        put32(b, d + 20, shape.fields[i].type);
+        put32(b, d + 24, shape.fields[i].offset);
+        put32(b, d + 28, shape.fields[i].width);
     }
     return b;
 }
 
-std::size_t dataStartOf(const TableSpec& spec) { return 116 + 72 * spec.fields.size(); }
+std::size_t dataStartOf(const TableShape& shape) { return 116 + 72 * shape.fields.size(); }
 
 Bytes memoHeaderBlock(std::int32_t blockCount, std::int32_t freeCount, std::int32_t firstFree,
                       std::int32_t version) {

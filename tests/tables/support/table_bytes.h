@@ -48,7 +48,7 @@ struct FieldLayout {
     std::int32_t width = 0;
 };
 
-struct TableSpec {
+struct TableShape {
     std::string password;  // empty: "WEDB", else "WCDB" with its digest
     std::int32_t version = 0x00010000;
     std::int32_t recordCount = 0;
@@ -58,8 +58,8 @@ struct TableSpec {
 };
 
 // Header (112 bytes), field count and descriptors, unscrambled.
-Bytes headerBytes(const TableSpec& spec);
-std::size_t dataStartOf(const TableSpec& spec);
+Bytes headerBytes(const TableShape& shape);
+std::size_t dataStartOf(const TableShape& shape);
 
 // Block 0 of a memo file, unscrambled.
 Bytes memoHeaderBlock(std::int32_t blockCount, std::int32_t freeCount, std::int32_t firstFree,

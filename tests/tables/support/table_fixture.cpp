@@ -35,8 +35,8 @@ std::vector<FieldDescriptor> TableTest::ledgerFields() {
     };
 }
 
-TableSpec TableTest::ledgerSpec(std::string password) {
-    TableSpec s;
+TableShape TableTest::ledgerShape(std::string password) {
+    TableShape s;
     s.password = std::move(password);
     s.recordSize = 4 + 8 + 40 + 100 + 8 + 200 + 1;
     s.fields = {
@@ -46,8 +46,8 @@ TableSpec TableTest::ledgerSpec(std::string password) {
     return s;
 }
 
-void TableTest::writeTable(const std::string& name, const TableSpec& spec, const Bytes& slots) {
-    writePlain(dir / name, concat({headerBytes(spec), slots}), spec.password);
+void TableTest::writeTable(const std::string& name, const TableShape& shape, const Bytes& slots) {
+    writePlain(dir / name, concat({headerBytes(shape), slots}), shape.password);
 }
 
 }  // namespace tables::testing

@@ -30,11 +30,11 @@ protected:
 
     // The six ledger fields with the widths the program uses (356-byte records).
     static std::vector<FieldDescriptor> ledgerFields();
-    static TableSpec ledgerSpec(std::string password);
+    static TableShape ledgerShape(std::string password);
 
     // Writes a hand-made table file (header and descriptors plus the given
-    // slot bytes) scrambled with the spec's password.
-    void writeTable(const std::string& name, const TableSpec& spec, const Bytes& slots = {});
+    // slot bytes) scrambled with the shape's password.
+    void writeTable(const std::string& name, const TableShape& shape, const Bytes& slots = {});
 };
 
 }  // namespace tables::testing
