@@ -53,14 +53,17 @@ TableError createTable(std::string_view fileName, std::string_view password,
     }
 
     FileSystem& fs = currentFileSystem();
-    const std::string path = fs.resolveCase(fs.absolutePath(layout::withDefaultExtension(fileName)));
+    const std::string path =
+        fs.resolveCase(fs.absolutePath(layout::withDefaultExtension(fileName)));
     const std::string memoPath = fs.resolveCase(layout::replaceExtension(path, "EDT"));
     if (exists(fs, path)) return -2;
     if (hasMemo && exists(fs, memoPath)) return -50;
 
     const auto count = static_cast<std::int32_t>(fields.size());
     std::vector<std::uint8_t> bytes(
-        static_cast<std::size_t>(layout::kDescriptorsOffset + std::int64_t(count) * layout::kDescriptorSize), 0);
+        static_cast<std::size_t>(layout::kDescriptorsOffset +
+                                 std::int64_t(count) * layout::kDescriptorSize),
+        0);
     const bool protectedTable = !password.empty();
     std::memcpy(bytes.data(), protectedTable ? layout::kMagicProtected : layout::kMagicPlain, 4);
     putI32(bytes.data() + layout::kVersionOffset, layout::kVersion);
@@ -69,13 +72,15 @@ TableError createTable(std::string_view fileName, std::string_view password,
     putI32(bytes.data() + layout::kRecordSizeOffset, static_cast<std::int32_t>(recordSize));
     if (protectedTable) {
         const std::string digest = passwordDigestText(password);
-        std::memcpy(bytes.data() + layout::kDigestOffset, digest.data(), digest.size());  // NUL follows
+        std::memcpy(bytes.data() + layout::kDigestOffset, digest.data(),
+                    digest.size());  // NUL follows
     }
     putI32(bytes.data() + layout::kFieldCountOffset, count);
     std::int32_t offset = 4;
     for (std::int32_t i = 0; i < count; ++i) {
         const FieldDescriptor& f = fields[static_cast<std::size_t>(i)];
-        std::uint8_t* d = bytes.data() + layout::kDescriptorsOffset + std::int64_t(i) * layout::kDescriptorSize;
+        std::uint8_t* d =
+            bytes.data() + layout::kDescriptorsOffset + std::int64_t(i) * layout::kDescriptorSize;
         std::memcpy(d, f.name.data(), f.name.size());
         putI32(d + 20, static_cast<std::int32_t>(f.type));
         putI32(d + 24, offset);

@@ -81,7 +81,8 @@ TableError LockSet::lockRange(std::int64_t offset, std::int64_t length) {
     for (std::size_t i = 0; i < range.pieces.size(); ++i) {
         TableError e = file_->lock(range.pieces[i].first, range.pieces[i].second);
         if (e != 0) {
-            for (std::size_t k = 0; k < i; ++k) file_->unlock(range.pieces[k].first, range.pieces[k].second);
+            for (std::size_t k = 0; k < i; ++k)
+                file_->unlock(range.pieces[k].first, range.pieces[k].second);
             return e;
         }
     }
@@ -91,8 +92,9 @@ TableError LockSet::lockRange(std::int64_t offset, std::int64_t length) {
 
 TableError LockSet::unlockRange(std::int64_t offset, std::int64_t length) {
     if (!enabled_) return 0;
-    auto rit = std::find_if(ranges_.begin(), ranges_.end(),
-                            [&](const Range& r) { return r.offset == offset && r.length == length; });
+    auto rit = std::find_if(ranges_.begin(), ranges_.end(), [&](const Range& r) {
+        return r.offset == offset && r.length == length;
+    });
     if (rit == ranges_.end() || rit->count == 0) return -29;
     if (--rit->count > 0) return 0;
 

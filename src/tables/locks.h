@@ -18,7 +18,7 @@
 namespace tables {
 
 class LockSet {
-public:
+  public:
     LockSet() = default;
     LockSet(File* file, bool enabled) : file_(file), enabled_(enabled) {}
 
@@ -31,7 +31,7 @@ public:
     void releaseAll();
     bool empty() const { return bytes_.empty() && ranges_.empty(); }
 
-private:
+  private:
     struct Byte {
         int count = 0;
         bool osLocked = false;  // locked on its own, not only through a range
@@ -53,7 +53,7 @@ private:
 
 // Holds one byte lock for a scope.
 class ByteLockGuard {
-public:
+  public:
     ByteLockGuard() = default;
     ByteLockGuard(const ByteLockGuard&) = delete;
     ByteLockGuard& operator=(const ByteLockGuard&) = delete;
@@ -79,14 +79,14 @@ public:
         set_ = nullptr;
     }
 
-private:
+  private:
     LockSet* set_ = nullptr;
     std::int64_t offset_ = 0;
 };
 
 // Holds one range lock for a scope.
 class RangeLockGuard {
-public:
+  public:
     RangeLockGuard() = default;
     RangeLockGuard(const RangeLockGuard&) = delete;
     RangeLockGuard& operator=(const RangeLockGuard&) = delete;
@@ -107,7 +107,7 @@ public:
         set_ = nullptr;
     }
 
-private:
+  private:
     LockSet* set_ = nullptr;
     std::int64_t offset_ = 0, length_ = 0;
 };

@@ -46,7 +46,8 @@ TableError MemoFile::readLinks(std::int32_t block, BlockLinks& links) {
     std::int64_t offset = std::int64_t(block) * kBlockSize;
     if (TableError e = guard.acquire(locks_, offset)) return e;
     std::uint8_t buf[12];
-    if (file_.readAt(offset, buf, sizeof buf) != static_cast<std::int64_t>(sizeof buf)) return kMemoFailed;
+    if (file_.readAt(offset, buf, sizeof buf) != static_cast<std::int64_t>(sizeof buf))
+        return kMemoFailed;
     scrambler_.apply(offset, buf, sizeof buf);
     links.prev = getI32(buf);
     links.next = getI32(buf + 4);
@@ -168,7 +169,8 @@ TableError MemoFile::write(std::string_view value, std::int32_t oldFirst, std::i
             std::int32_t next = 0;
             if (i + 1 < needed && (result = allocate(next)) != 0) break;
             std::size_t from = i * kBlockData;
-            auto used = static_cast<std::int32_t>(std::min<std::size_t>(kBlockData, value.size() - from));
+            auto used =
+                static_cast<std::int32_t>(std::min<std::size_t>(kBlockData, value.size() - from));
             result = writeBlock(cur, prev, next, value.data() + from, used);
             prev = cur;
             cur = next;
@@ -185,7 +187,8 @@ TableError MemoFile::write(std::string_view value, std::int32_t oldFirst, std::i
             result = writeBlock(old[k], prev, next, nullptr, 0);
             if (old[k] == count - 1) freedLast = true;
         }
-        if (result == 0 && oldFree != 0) result = writeWord(std::int64_t(oldFree) * kBlockSize, old.back());
+        if (result == 0 && oldFree != 0)
+            result = writeWord(std::int64_t(oldFree) * kBlockSize, old.back());
         if (result == 0) {
             h.firstFree = old[reused];
             h.freeCount += static_cast<std::int32_t>(old.size() - reused);
@@ -215,7 +218,8 @@ TableError MemoFile::shrinkTail(MemoHeader& h) {
             BlockLinks p;
             if (TableError e = readLinks(l.prev, p)) return e;
             if (p.next == b) {
-                if (TableError e = writeWord(std::int64_t(l.prev) * kBlockSize + 4, l.next)) return e;
+                if (TableError e = writeWord(std::int64_t(l.prev) * kBlockSize + 4, l.next))
+                    return e;
             }
         }
         if (inFile(l.next) && l.next != b) {

@@ -21,7 +21,7 @@ struct MemoHeader {
 };
 
 class MemoFile {
-public:
+  public:
     MemoFile(File& file, LockSet& locks, Scrambler& scrambler)
         : file_(file), locks_(locks), scrambler_(scrambler) {}
 
@@ -44,7 +44,7 @@ public:
     // The 32-byte header at offset 0 (the caller holds what lock it needs).
     static TableError readHeader(File& file, Scrambler& scrambler, MemoHeader& h);
 
-private:
+  private:
     struct BlockLinks {
         std::int32_t prev = 0, next = 0, used = 0;
     };

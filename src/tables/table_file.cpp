@@ -76,13 +76,13 @@ std::int32_t failZero(TableError code) {
 // Runs a function when the scope ends, also by an exception.
 template <typename F>
 class ScopeExit {
-public:
+  public:
     explicit ScopeExit(F f) : f_(std::move(f)) {}
     ~ScopeExit() { f_(); }
     ScopeExit(const ScopeExit&) = delete;
     ScopeExit& operator=(const ScopeExit&) = delete;
 
-private:
+  private:
     F f_;
 };
 
@@ -137,7 +137,8 @@ int TableFile::Impl::fieldIndex(std::string_view name) {
 
 std::int64_t TableFile::Impl::readPlain(std::int64_t offset, void* buf, std::size_t n) {
     std::int64_t got = file->readAt(offset, buf, n);
-    if (got > 0) scrambler.apply(offset, static_cast<std::uint8_t*>(buf), static_cast<std::size_t>(got));
+    if (got > 0)
+        scrambler.apply(offset, static_cast<std::uint8_t*>(buf), static_cast<std::size_t>(got));
     return got;
 }
 
@@ -184,11 +185,13 @@ TableError TableFile::Impl::slotReadFailure(std::int64_t slot, std::int64_t got)
     return size >= 0 && slotOffset(slot) >= size ? -10 : -46;
 }
 
-TableValue TableFile::Impl::memoValue(const FieldDescriptor& f, std::int32_t first, TableError& error) {
+TableValue TableFile::Impl::memoValue(const FieldDescriptor& f, std::int32_t first,
+                                      TableError& error) {
     std::string bytes;
     error = memoFile ? memo().read(first, bytes) : -59;
     if (error != 0) return layout::emptyValue(f);
-    return f.type == FieldType::Memo ? TableValue::text(std::move(bytes)) : TableValue::bytes(std::move(bytes));
+    return f.type == FieldType::Memo ? TableValue::text(std::move(bytes))
+                                     : TableValue::bytes(std::move(bytes));
 }
 
 TableValue TableFile::Impl::readField(int index) {
@@ -200,7 +203,8 @@ TableValue TableFile::Impl::readField(int index) {
             return layout::emptyValue(f);
         }
         const std::uint8_t* p = view->record + f.offset;
-        TableValue v = layout::isMemoType(f.type) ? memoValue(f, getI32(p), error) : layout::decodeField(f, p);
+        TableValue v =
+            layout::isMemoType(f.type) ? memoValue(f, getI32(p), error) : layout::decodeField(f, p);
         setLastTableError(error);
         return v;
     }
@@ -226,7 +230,8 @@ TableValue TableFile::Impl::readField(int index) {
         setLastTableError(slotReadFailure(cursor, got));
         return layout::emptyValue(f);
     }
-    TableValue v = layout::isMemoType(f.type) ? memoValue(f, getI32(buf), error) : layout::decodeField(f, buf);
+    TableValue v =
+        layout::isMemoType(f.type) ? memoValue(f, getI32(buf), error) : layout::decodeField(f, buf);
     setLastTableError(error);
     return v;
 }
@@ -294,7 +299,8 @@ bool TableFile::open(std::string_view fileName, std::string_view password, OpenO
     im->path = path;
     im->readOnly = options.readOnly;
     im->sharing = options.sharing;
-    const bool locking = options.sharing != Sharing::DenyRead && options.sharing != Sharing::Exclusive;
+    const bool locking =
+        options.sharing != Sharing::DenyRead && options.sharing != Sharing::Exclusive;
 
     FileOpenRequest request;
     request.readOnly = options.readOnly;
@@ -316,7 +322,8 @@ bool TableFile::open(std::string_view fileName, std::string_view password, OpenO
         if (!password.empty()) return fail(-78);
     } else if (std::memcmp(header, layout::kMagicProtected, 4) == 0) {
         if (password.empty()) return fail(-78);
-        if (!sameDigest(header + layout::kDigestOffset, passwordDigestText(password))) return fail(-78);
+        if (!sameDigest(header + layout::kDigestOffset, passwordDigestText(password)))
+            return fail(-78);
     } else {
         return fail(-22);
     }
@@ -345,7 +352,8 @@ bool TableFile::open(std::string_view fileName, std::string_view password, OpenO
     } catch (const std::bad_alloc&) {
         return fail(-45);
     }
-    if (im->readPlain(layout::kDescriptorsOffset, descriptors.data(), descriptors.size()) != descriptorBytes)
+    if (im->readPlain(layout::kDescriptorsOffset, descriptors.data(), descriptors.size()) !=
+        descriptorBytes)
         return fail(-22);
     im->dataStart = layout::kDescriptorsOffset + descriptorBytes;
 
@@ -411,7 +419,8 @@ bool TableFile::open(std::string_view fileName, std::string_view password, OpenO
             std::uint8_t word[4];
             putI32(word, static_cast<std::int32_t>(std::min<std::int64_t>(blocks, INT32_MAX)));
             im->scrambler.apply(layout::kMemoBlockCountOffset, word, 4);
-            if (im->memoFile->writeAt(layout::kMemoBlockCountOffset, word, 4) != 0) return fail(-35);
+            if (im->memoFile->writeAt(layout::kMemoBlockCountOffset, word, 4) != 0)
+                return fail(-35);
         }
     }
     wholeMemo.release();
@@ -520,7 +529,8 @@ TableValue TableFile::read(std::string_view fieldName) {
 
 TableValue TableFile::read(int fieldNumber) {
     if (!isOpen()) fatalError(kNoCurrentTable);
-    if (fieldNumber < 1 || static_cast<std::size_t>(fieldNumber) > impl_->fields.size()) fatalError(kNoSuchField);
+    if (fieldNumber < 1 || static_cast<std::size_t>(fieldNumber) > impl_->fields.size())
+        fatalError(kNoSuchField);
     return impl_->readField(fieldNumber - 1);
 }
 
@@ -548,7 +558,8 @@ bool TableFile::append(std::span<const TableValue> values) {
     }
     if (TableError e = im.putValues(values, rec.data(), true)) return fail(e);
     putI32(rec.data(), nextId);
-    if (TableError e = im.writeInPlace(im.slotOffset(count), rec.data(), rec.size())) return fail(e);
+    if (TableError e = im.writeInPlace(im.slotOffset(count), rec.data(), rec.size()))
+        return fail(e);
     putI32(counters, count + 1);
     putI32(counters + 4, nextId + 1);
     if (TableError e = im.writePlain(layout::kRecordCountOffset, counters, 8)) return fail(e);
@@ -574,11 +585,13 @@ bool TableFile::write(std::span<const TableValue> values) {
     } catch (const std::bad_alloc&) {
         return fail(-45);
     }
-    if (im.readPlain(im.slotOffset(slot), rec.data(), rec.size()) != im.recordSize) return fail(-62);
+    if (im.readPlain(im.slotOffset(slot), rec.data(), rec.size()) != im.recordSize)
+        return fail(-62);
     if (TableError e = im.putValues(values, rec.data(), false)) return fail(e);
     if (im.view) im.view->stale = true;
     // The record id (bytes 0..3) is not rewritten: a deleted mark stays.
-    if (TableError e = im.writeInPlace(im.slotOffset(slot) + 4, rec.data() + 4, rec.size() - 4)) return fail(e);
+    if (TableError e = im.writeInPlace(im.slotOffset(slot) + 4, rec.data() + 4, rec.size() - 4))
+        return fail(e);
     return succeed();
 }
 
@@ -616,7 +629,8 @@ bool TableFile::purge() {
     const std::int64_t perBatch = std::max<std::int64_t>(1, kPurgeBatchBytes / rs);
     std::vector<std::uint8_t> buf;
     try {
-        buf.resize(static_cast<std::size_t>(std::min<std::int64_t>(perBatch, std::max(count, 1)) * rs));
+        buf.resize(
+            static_cast<std::size_t>(std::min<std::int64_t>(perBatch, std::max(count, 1)) * rs));
     } catch (const std::bad_alloc&) {
         return fail(-45);
     }
@@ -625,7 +639,7 @@ bool TableFile::purge() {
     auto remember = [&](TableError e) {
         if (firstError == 0) firstError = e;
     };
-    std::int64_t kept = 0;     // kept records so far: the next write position
+    std::int64_t kept = 0;  // kept records so far: the next write position
     std::int64_t dropped = 0;
     std::int64_t examined = 0;  // slots read and handled
     bool stopped = false;
@@ -635,7 +649,8 @@ bool TableFile::purge() {
     // pages of both places are still at hand.
     for (std::int64_t start = 0; start < count; start += perBatch) {
         const std::int64_t n = std::min<std::int64_t>(perBatch, count - start);
-        if (im.file->readAt(im.slotOffset(start), buf.data(), static_cast<std::size_t>(n * rs)) != n * rs) {
+        if (im.file->readAt(im.slotOffset(start), buf.data(), static_cast<std::size_t>(n * rs)) !=
+            n * rs) {
             remember(-62);
             stopped = true;
             break;
@@ -674,7 +689,8 @@ bool TableFile::purge() {
             ++packed;
         }
         if (packed > 0) {
-            TableError e = im.file->writeAt(im.slotOffset(writeFrom), buf.data(), static_cast<std::size_t>(packed * rs));
+            TableError e = im.file->writeAt(im.slotOffset(writeFrom), buf.data(),
+                                            static_cast<std::size_t>(packed * rs));
             if (e != 0) {
                 remember(e);
                 stopped = true;
@@ -697,8 +713,10 @@ bool TableFile::purge() {
     } else if (dropped > 0) {
         std::uint8_t word[4];
         putI32(word, static_cast<std::int32_t>(kept));
-        if (TableError e = im.writePlain(layout::kRecordCountOffset, word, 4)) remember(e);
-        else if (TableError e2 = im.file->truncate(im.slotOffset(kept))) remember(e2);
+        if (TableError e = im.writePlain(layout::kRecordCountOffset, word, 4))
+            remember(e);
+        else if (TableError e2 = im.file->truncate(im.slotOffset(kept)))
+            remember(e2);
     }
     im.cursor = 0;
     if (firstError != 0) return fail(firstError);
@@ -768,7 +786,9 @@ bool TableFile::forEachRecord(const std::function<bool()>& visitor) {
         const std::int64_t perBatch = std::max<std::int64_t>(1, kScanBatchBytes / rs);
         std::int64_t slot = std::max<std::int64_t>(im.cursor, 0);
         std::vector<std::uint8_t> buf;
-        if (slot < count) buf.resize(static_cast<std::size_t>(std::min<std::int64_t>(perBatch, count - slot) * rs));
+        if (slot < count)
+            buf.resize(
+                static_cast<std::size_t>(std::min<std::int64_t>(perBatch, count - slot) * rs));
 
         RecordView view;
         RecordView* outer = im.view;
@@ -788,7 +808,8 @@ bool TableFile::forEachRecord(const std::function<bool()>& visitor) {
             {
                 RangeLockGuard batchLock;
                 if (batchLock.acquire(im.locks, im.slotOffset(slot), (n - 1) * rs + 1) == 0) {
-                    std::int64_t got = im.readPlain(im.slotOffset(slot), buf.data(), static_cast<std::size_t>(n * rs));
+                    std::int64_t got = im.readPlain(im.slotOffset(slot), buf.data(),
+                                                    static_cast<std::size_t>(n * rs));
                     whole = got > 0 ? got / rs : 0;
                 }
             }
@@ -805,7 +826,8 @@ bool TableFile::forEachRecord(const std::function<bool()>& visitor) {
                     if (TableError e = recordLock.acquire(im.locks, im.slotOffset(slot))) {
                         view.error = e;
                     } else {
-                        std::int64_t got = im.readPlain(im.slotOffset(slot), slotBytes, static_cast<std::size_t>(rs));
+                        std::int64_t got = im.readPlain(im.slotOffset(slot), slotBytes,
+                                                        static_cast<std::size_t>(rs));
                         if (got != rs) view.error = im.slotReadFailure(slot, got);
                     }
                     if (view.error != 0 && firstError == 0) firstError = view.error;

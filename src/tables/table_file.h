@@ -27,8 +27,18 @@
 namespace tables {
 
 enum class FieldType : std::int32_t {
-    Byte = 1, Short = 2, Integer = 3, Long = 4, Float = 5, Double = 6,
-    Bool = 7, DateTime = 8, SubRef = 9, Text = 10, Bytes = 11, Memo = 12,
+    Byte = 1,
+    Short = 2,
+    Integer = 3,
+    Long = 4,
+    Float = 5,
+    Double = 6,
+    Bool = 7,
+    DateTime = 8,
+    SubRef = 9,
+    Text = 10,
+    Bytes = 11,
+    Memo = 12,
 };
 
 struct FieldDescriptor {
@@ -51,7 +61,7 @@ struct OpenOptions {
 inline constexpr std::string_view kAccessPassword = "583027";
 
 class TableFile {
-public:
+  public:
     TableFile();
     ~TableFile();  // closes
     TableFile(const TableFile&) = delete;
@@ -131,7 +141,7 @@ public:
 
     struct Impl;
 
-private:
+  private:
     std::unique_ptr<Impl> impl_;
 };
 

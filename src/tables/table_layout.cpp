@@ -8,18 +8,30 @@ namespace tables {
 
 std::int32_t fieldSize(const FieldDescriptor& field) {
     switch (field.type) {
-        case FieldType::Byte: return 1;
-        case FieldType::Short: return 2;
-        case FieldType::Integer: return 4;
-        case FieldType::Long: return 8;
-        case FieldType::Float: return 4;
-        case FieldType::Double: return 8;
-        case FieldType::Bool: return 1;
-        case FieldType::DateTime: return 8;
-        case FieldType::SubRef: return 4;
-        case FieldType::Text: return field.width;
-        case FieldType::Bytes: return 4;
-        case FieldType::Memo: return 4;
+        case FieldType::Byte:
+            return 1;
+        case FieldType::Short:
+            return 2;
+        case FieldType::Integer:
+            return 4;
+        case FieldType::Long:
+            return 8;
+        case FieldType::Float:
+            return 4;
+        case FieldType::Double:
+            return 8;
+        case FieldType::Bool:
+            return 1;
+        case FieldType::DateTime:
+            return 8;
+        case FieldType::SubRef:
+            return 4;
+        case FieldType::Text:
+            return field.width;
+        case FieldType::Bytes:
+            return 4;
+        case FieldType::Memo:
+            return 4;
     }
     return 0;
 }
@@ -31,13 +43,19 @@ ValueKind kindOf(FieldType type) {
         case FieldType::Integer:
         case FieldType::Long:
         case FieldType::Float:
-        case FieldType::Double: return ValueKind::Number;
-        case FieldType::Bool: return ValueKind::Bool;
-        case FieldType::DateTime: return ValueKind::DateTime;
-        case FieldType::SubRef: return ValueKind::SubRef;
+        case FieldType::Double:
+            return ValueKind::Number;
+        case FieldType::Bool:
+            return ValueKind::Bool;
+        case FieldType::DateTime:
+            return ValueKind::DateTime;
+        case FieldType::SubRef:
+            return ValueKind::SubRef;
         case FieldType::Text:
-        case FieldType::Memo: return ValueKind::Text;
-        case FieldType::Bytes: return ValueKind::Bytes;
+        case FieldType::Memo:
+            return ValueKind::Text;
+        case FieldType::Bytes:
+            return ValueKind::Bytes;
     }
     return ValueKind::Absent;
 }
@@ -61,13 +79,17 @@ std::size_t lastComponentStart(std::string_view path) {
 }
 
 inline bool isLead(std::uint8_t c) { return c >= 0x81 && c <= 0xFE; }
-inline bool isAsciiLetter(std::uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+inline bool isAsciiLetter(std::uint8_t c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 inline std::uint8_t foldAscii(std::uint8_t c) { return (c >= 'a' && c <= 'z') ? c - 32 : c; }
 
 template <typename Int>
 Int saturate(std::int64_t v) {
-    if (v < static_cast<std::int64_t>(std::numeric_limits<Int>::min())) return std::numeric_limits<Int>::min();
-    if (v > static_cast<std::int64_t>(std::numeric_limits<Int>::max())) return std::numeric_limits<Int>::max();
+    if (v < static_cast<std::int64_t>(std::numeric_limits<Int>::min()))
+        return std::numeric_limits<Int>::min();
+    if (v > static_cast<std::int64_t>(std::numeric_limits<Int>::max()))
+        return std::numeric_limits<Int>::max();
     return static_cast<Int>(v);
 }
 
@@ -163,13 +185,16 @@ bool validNewFieldName(std::string_view name) {
 
 TableValue decodeField(const FieldDescriptor& f, const std::uint8_t* p) {
     switch (f.type) {
-        case FieldType::Byte: return TableValue::integer(p[0]);
+        case FieldType::Byte:
+            return TableValue::integer(p[0]);
         case FieldType::Short: {
             auto v = static_cast<std::int16_t>(std::uint16_t(p[0]) | std::uint16_t(p[1]) << 8);
             return TableValue::integer(v);
         }
-        case FieldType::Integer: return TableValue::integer(getI32(p));
-        case FieldType::Long: return TableValue::integer(getI64(p));
+        case FieldType::Integer:
+            return TableValue::integer(getI32(p));
+        case FieldType::Long:
+            return TableValue::integer(getI64(p));
         case FieldType::Float: {
             float v;
             std::memcpy(&v, p, 4);
@@ -180,21 +205,25 @@ TableValue decodeField(const FieldDescriptor& f, const std::uint8_t* p) {
             std::memcpy(&v, p, 8);
             return TableValue::number(v);
         }
-        case FieldType::Bool: return TableValue::boolean(p[0] != 0);
+        case FieldType::Bool:
+            return TableValue::boolean(p[0] != 0);
         case FieldType::DateTime: {
             double v;
             std::memcpy(&v, p, 8);
             return TableValue::dateTime(clampDate(v));
         }
-        case FieldType::SubRef: return TableValue::subRef(getI32(p));
+        case FieldType::SubRef:
+            return TableValue::subRef(getI32(p));
         case FieldType::Text: {
             auto width = static_cast<std::size_t>(f.width);
             const void* nul = std::memchr(p, 0, width);
-            std::size_t len = nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - p) : width;
+            std::size_t len =
+                nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - p) : width;
             return TableValue::text(std::string(reinterpret_cast<const char*>(p), len));
         }
         case FieldType::Bytes:
-        case FieldType::Memo: break;
+        case FieldType::Memo:
+            break;
     }
     return emptyValue(f);
 }
@@ -204,15 +233,22 @@ TableValue emptyValue(const FieldDescriptor& f) {
         case FieldType::Byte:
         case FieldType::Short:
         case FieldType::Integer:
-        case FieldType::Long: return TableValue::integer(0);
+        case FieldType::Long:
+            return TableValue::integer(0);
         case FieldType::Float:
-        case FieldType::Double: return TableValue::number(0.0);
-        case FieldType::Bool: return TableValue::boolean(false);
-        case FieldType::DateTime: return TableValue::dateTime(0.0);
-        case FieldType::SubRef: return TableValue::subRef(0);
+        case FieldType::Double:
+            return TableValue::number(0.0);
+        case FieldType::Bool:
+            return TableValue::boolean(false);
+        case FieldType::DateTime:
+            return TableValue::dateTime(0.0);
+        case FieldType::SubRef:
+            return TableValue::subRef(0);
         case FieldType::Text:
-        case FieldType::Memo: return TableValue::text({});
-        case FieldType::Bytes: return TableValue::bytes({});
+        case FieldType::Memo:
+            return TableValue::text({});
+        case FieldType::Bytes:
+            return TableValue::bytes({});
     }
     return {};
 }
@@ -226,15 +262,21 @@ void encodeField(const FieldDescriptor& f, const TableValue& v, std::uint8_t* p)
     // 64-bit value and saturate into narrower types, doubles truncate.
     auto asInt = [&] { return v.asInteger(); };
     switch (f.type) {
-        case FieldType::Byte: p[0] = saturate<std::uint8_t>(asInt()); break;
+        case FieldType::Byte:
+            p[0] = saturate<std::uint8_t>(asInt());
+            break;
         case FieldType::Short: {
             auto s = static_cast<std::uint16_t>(saturate<std::int16_t>(asInt()));
             p[0] = std::uint8_t(s);
             p[1] = std::uint8_t(s >> 8);
             break;
         }
-        case FieldType::Integer: putI32(p, saturate<std::int32_t>(asInt())); break;
-        case FieldType::Long: putI64(p, asInt()); break;
+        case FieldType::Integer:
+            putI32(p, saturate<std::int32_t>(asInt()));
+            break;
+        case FieldType::Long:
+            putI64(p, asInt());
+            break;
         case FieldType::Float: {
             float x = toFloat(v.asNumber());
             std::memcpy(p, &x, 4);
@@ -245,13 +287,17 @@ void encodeField(const FieldDescriptor& f, const TableValue& v, std::uint8_t* p)
             std::memcpy(p, &x, 8);
             break;
         }
-        case FieldType::Bool: p[0] = v.asBool() ? 1 : 0; break;
+        case FieldType::Bool:
+            p[0] = v.asBool() ? 1 : 0;
+            break;
         case FieldType::DateTime: {
             double x = v.asDateTime();
             std::memcpy(p, &x, 8);
             break;
         }
-        case FieldType::SubRef: putI32(p, v.asSubRef()); break;
+        case FieldType::SubRef:
+            putI32(p, v.asSubRef());
+            break;
         case FieldType::Text: {
             const std::string& s = v.asText();
             auto width = static_cast<std::size_t>(f.width);
@@ -264,7 +310,8 @@ void encodeField(const FieldDescriptor& f, const TableValue& v, std::uint8_t* p)
             break;
         }
         case FieldType::Bytes:
-        case FieldType::Memo: break;
+        case FieldType::Memo:
+            break;
     }
 }
 

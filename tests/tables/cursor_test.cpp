@@ -7,14 +7,18 @@ namespace tables::testing {
 namespace {
 
 class CursorTest : public TableTest {
-protected:
+  protected:
     void SetUp() override {
         TableTest::SetUp();
-        ASSERT_EQ(createTable(at("t"), "pw", {{"n", FieldType::Integer, 0, 0}, {"s", FieldType::Text, 0, 8}}), 0);
+        ASSERT_EQ(createTable(at("t"), "pw",
+                              {{"n", FieldType::Integer, 0, 0}, {"s", FieldType::Text, 0, 8}}),
+                  0);
     }
     void fill(TableFile& t, int count) {
         for (int i = 1; i <= count; ++i)
-            ASSERT_TRUE(t.append({TableValue::integer(i), TableValue::text(std::string(1, 'r').append(std::to_string(i)))}));
+            ASSERT_TRUE(
+                t.append({TableValue::integer(i),
+                          TableValue::text(std::string(1, 'r').append(std::to_string(i)))}));
         ASSERT_TRUE(t.goFirst());
     }
     TableFile t;

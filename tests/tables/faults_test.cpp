@@ -9,10 +9,12 @@ namespace tables::testing {
 namespace {
 
 class FaultsTest : public TableTest {
-protected:
+  protected:
     void SetUp() override {
         TableTest::SetUp();
-        ASSERT_EQ(createTable(at("t"), "k", {{"n", FieldType::Integer, 0, 0}, {"m", FieldType::Memo, 0, 0}}), 0);
+        ASSERT_EQ(createTable(at("t"), "k",
+                              {{"n", FieldType::Integer, 0, 0}, {"m", FieldType::Memo, 0, 0}}),
+                  0);
         {
             TableFile t;
             ASSERT_TRUE(t.open(at("t"), "k"));

@@ -1,6 +1,8 @@
 // Byte-range locks: the per-table lock bookkeeping, what each operation
 // takes and gives back, locks of other processes, the retried record-count
 // lock, and processes appending to one table at the same time.
+#include "locks.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include <thread>
 
 #include "file_io.h"
-#include "locks.h"
 #include "support/fault_fs.h"
 #include "support/table_fixture.h"
 
@@ -24,7 +25,7 @@ namespace {
 using Held = FaultFileSystem::HeldLock;
 
 class LockSetTest : public TableTest {
-protected:
+  protected:
     void SetUp() override {
         TableTest::SetUp();
         writeFile(dir / "f", Bytes(64, 0));
@@ -101,13 +102,16 @@ TEST_F(LockSetTest, DisabledSetTakesNothing) {
 
 // Another open of the file, as another process would hold it.
 class ForeignLockTest : public TableTest {
-protected:
+  protected:
     void SetUp() override {
         TableTest::SetUp();
-        ASSERT_EQ(createTable(at("t"), "k", {{"n", FieldType::Integer, 0, 0}, {"m", FieldType::Memo, 0, 0}}), 0);
+        ASSERT_EQ(createTable(at("t"), "k",
+                              {{"n", FieldType::Integer, 0, 0}, {"m", FieldType::Memo, 0, 0}}),
+                  0);
         TableFile t;
         ASSERT_TRUE(t.open(at("t"), "k"));
-        for (int i = 1; i <= 3; ++i) ASSERT_TRUE(t.append({TableValue::integer(i), TableValue::text("memo")}));
+        for (int i = 1; i <= 3; ++i)
+            ASSERT_TRUE(t.append({TableValue::integer(i), TableValue::text("memo")}));
         dataStart = t.dataStart();
         recordSize = t.recordSize();
     }
@@ -117,7 +121,9 @@ protected:
         EXPECT_TRUE(f) << e;
         return f;
     }
-    std::int64_t slot(int record) const { return dataStart + std::int64_t(record - 1) * recordSize; }
+    std::int64_t slot(int record) const {
+        return dataStart + std::int64_t(record - 1) * recordSize;
+    }
     std::int64_t dataStart = 0;
     std::int32_t recordSize = 0;
 };
@@ -290,10 +296,18 @@ TEST_F(ForeignLockTest, OperationsReleaseTheirLocks) {
     });
     none("walks");
     t.goFirst();
-    EXPECT_THROW(t.find([&]() -> bool { t.read("nope"); return true; }), FatalCalled);
+    EXPECT_THROW(t.find([&]() -> bool {
+        t.read("nope");
+        return true;
+    }),
+                 FatalCalled);
     EXPECT_EQ(t.recordNumber(), 1);
     t.goFirst();
-    EXPECT_THROW(t.forEachRecord([&]() -> bool { t.read("nope"); return true; }), FatalCalled);
+    EXPECT_THROW(t.forEachRecord([&]() -> bool {
+        t.read("nope");
+        return true;
+    }),
+                 FatalCalled);
     none("throwing callbacks");
     t.purge();
     none("purge");
@@ -328,9 +342,11 @@ TEST_F(TableTest, ProcessesAppendingAtOnceKeepEveryRecordWithUniqueIds) {
                 for (;;) {
                     TableFile t;
                     if (t.open(at("shared"), "583027") &&
-                        t.append({TableValue::dateTime(40000 + i), TableValue::text(std::string(1, 'p').append(std::to_string(p))),
-                                  TableValue::text(std::to_string(i)), TableValue::number(p * 1000 + i),
-                                  TableValue(), TableValue::boolean(i % 2 == 0)}))
+                        t.append({TableValue::dateTime(40000 + i),
+                                  TableValue::text(std::string(1, 'p').append(std::to_string(p))),
+                                  TableValue::text(std::to_string(i)),
+                                  TableValue::number(p * 1000 + i), TableValue(),
+                                  TableValue::boolean(i % 2 == 0)}))
                         break;
                     const TableError e = lastTableError();
                     if (e != -13 && e != -12) ::_exit(10);

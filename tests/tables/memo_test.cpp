@@ -9,14 +9,15 @@ namespace tables::testing {
 namespace {
 
 class MemoTest : public TableTest {
-protected:
+  protected:
     void SetUp() override {
         TableTest::SetUp();
         // Unprotected, so that the memo file's bytes can be compared directly;
         // one test below repeats a case scrambled.
-        ASSERT_EQ(createTable(at("m"), password(), {{"n", FieldType::Integer, 0, 0},
-                                                    {"m", FieldType::Memo, 0, 0},
-                                                    {"b", FieldType::Bytes, 0, 0}}),
+        ASSERT_EQ(createTable(at("m"), password(),
+                              {{"n", FieldType::Integer, 0, 0},
+                               {"m", FieldType::Memo, 0, 0},
+                               {"b", FieldType::Bytes, 0, 0}}),
                   0);
         ASSERT_TRUE(t.open(at("m"), password()));
     }
@@ -27,16 +28,21 @@ protected:
         for (std::size_t k = 0; k < n; ++k) s[k] = char(seed + k % 23);
         return s;
     }
-    bool appendMemo(const std::string& m) { return t.append({TableValue::integer(0), TableValue::text(m)}); }
+    bool appendMemo(const std::string& m) {
+        return t.append({TableValue::integer(0), TableValue::text(m)});
+    }
     bool setMemo(int record, const std::string& m) {
         return t.goTo(record) && t.write({TableValue(), TableValue::text(m)});
     }
     Bytes memoFile() { return readPlain(dir / "m.EDT", password()); }
     // Block bytes of a value's chain.
-    static Bytes chainBlock(std::int32_t prev, std::int32_t next, const std::string& value, std::size_t part) {
+    static Bytes chainBlock(std::int32_t prev, std::int32_t next, const std::string& value,
+                            std::size_t part) {
         return memoBlock(prev, next, std::string_view(value).substr(part * 500, 500));
     }
-    static Bytes freeBlock(std::int32_t prev, std::int32_t next) { return memoBlock(prev, next, ""); }
+    static Bytes freeBlock(std::int32_t prev, std::int32_t next) {
+        return memoBlock(prev, next, "");
+    }
     std::int32_t firstBlockOf(int record) {
         Bytes f = readPlain(dir / "m.EDB", password());
         return get32(f, 116 + 3 * 72 + std::size_t(record - 1) * 16 + 8);  // n 4, m 8, b 12
@@ -48,8 +54,8 @@ TEST_F(MemoTest, FiveHundredBytesTakeOneBlockAndOneMoreTakesTwo) {
     const std::string a = text(500, 'a'), b = text(501, 'b');
     ASSERT_TRUE(appendMemo(a));
     ASSERT_TRUE(appendMemo(b));
-    EXPECT_EQ(memoFile(), concat({memoHeaderBlock(4, 0, 0), chainBlock(0, 0, a, 0), chainBlock(0, 3, b, 0),
-                                  chainBlock(2, 0, b, 1)}));
+    EXPECT_EQ(memoFile(), concat({memoHeaderBlock(4, 0, 0), chainBlock(0, 0, a, 0),
+                                  chainBlock(0, 3, b, 0), chainBlock(2, 0, b, 1)}));
     EXPECT_EQ(firstBlockOf(1), 1);
     EXPECT_EQ(firstBlockOf(2), 2);
     ASSERT_TRUE(t.goTo(2));
@@ -92,23 +98,24 @@ TEST_F(MemoTest, ShorterValueReusesTheFirstBlockAndFreesTheRestAsOneRun) {
     const std::string d = text(1200, 'd');
     ASSERT_TRUE(appendMemo(d));  // blocks 2, 3, then the new block 5
     EXPECT_EQ(firstBlockOf(3), 2);
-    EXPECT_EQ(memoFile(), concat({memoHeaderBlock(6, 0, 0), chainBlock(0, 0, c, 0), chainBlock(0, 3, d, 0),
-                                  chainBlock(2, 5, d, 1), chainBlock(0, 0, b, 0), chainBlock(3, 0, d, 2)}));
+    EXPECT_EQ(memoFile(),
+              concat({memoHeaderBlock(6, 0, 0), chainBlock(0, 0, c, 0), chainBlock(0, 3, d, 0),
+                      chainBlock(2, 5, d, 1), chainBlock(0, 0, b, 0), chainBlock(3, 0, d, 2)}));
     EXPECT_EQ(t.read("m").asText(), d);
 }
 
 TEST_F(MemoTest, FreedRunIsPutInFrontOfTheFreeList) {
     const std::string a = text(1300, 'a'), b = text(5, 'b'), c = text(900, 'c'), d = text(7, 'd');
-    ASSERT_TRUE(appendMemo(a));  // 1 2 3
-    ASSERT_TRUE(appendMemo(b));  // 4
-    ASSERT_TRUE(appendMemo(c));  // 5 6
-    ASSERT_TRUE(appendMemo(d));  // 7
+    ASSERT_TRUE(appendMemo(a));    // 1 2 3
+    ASSERT_TRUE(appendMemo(b));    // 4
+    ASSERT_TRUE(appendMemo(c));    // 5 6
+    ASSERT_TRUE(appendMemo(d));    // 7
     ASSERT_TRUE(setMemo(1, "x"));  // frees 2 3
     ASSERT_TRUE(setMemo(3, ""));   // frees 5 6 in front: 5 -> 6 -> 2 -> 3
     EXPECT_EQ(firstBlockOf(3), 0);
-    EXPECT_EQ(memoFile(),
-              concat({memoHeaderBlock(8, 4, 5), memoBlock(0, 0, "x"), freeBlock(6, 3), freeBlock(2, 0),
-                      chainBlock(0, 0, b, 0), freeBlock(0, 6), freeBlock(5, 2), chainBlock(0, 0, d, 0)}));
+    EXPECT_EQ(memoFile(), concat({memoHeaderBlock(8, 4, 5), memoBlock(0, 0, "x"), freeBlock(6, 3),
+                                  freeBlock(2, 0), chainBlock(0, 0, b, 0), freeBlock(0, 6),
+                                  freeBlock(5, 2), chainBlock(0, 0, d, 0)}));
 }
 
 TEST_F(MemoTest, FreeingTheChainAtTheEndShortensTheFile) {
@@ -123,9 +130,9 @@ TEST_F(MemoTest, FreeingTheChainAtTheEndShortensTheFile) {
 
 TEST_F(MemoTest, ShorteningTakesTrailingFreeBlocksOutOfTheListAndStopsAtOneInUse) {
     const std::string a = text(1300, 'a'), b = text(5, 'b'), c = text(900, 'c');
-    ASSERT_TRUE(appendMemo(a));  // 1 2 3
-    ASSERT_TRUE(appendMemo(b));  // 4
-    ASSERT_TRUE(appendMemo(c));  // 5 6
+    ASSERT_TRUE(appendMemo(a));    // 1 2 3
+    ASSERT_TRUE(appendMemo(b));    // 4
+    ASSERT_TRUE(appendMemo(c));    // 5 6
     ASSERT_TRUE(setMemo(1, "x"));  // free list 2 -> 3
     ASSERT_TRUE(setMemo(3, ""));   // 5 -> 6 -> 2 -> 3, then 6 and 5 leave the file
     EXPECT_EQ(memoFile(), concat({memoHeaderBlock(5, 2, 2), memoBlock(0, 0, "x"), freeBlock(0, 3),
@@ -139,15 +146,16 @@ TEST_F(MemoTest, ByteSetsShareTheFileAndKeepEveryByte) {
     std::string raw;
     for (int k = 0; k < 1001; ++k) raw += char(k * 7);
     ASSERT_TRUE(t.append({TableValue(), TableValue::text("t"), TableValue::bytes(raw)}));
-    EXPECT_EQ(memoFile(), concat({memoHeaderBlock(5, 0, 0), memoBlock(0, 0, "t"), chainBlock(0, 3, raw, 0),
-                                  chainBlock(2, 4, raw, 1), chainBlock(3, 0, raw, 2)}));
+    EXPECT_EQ(memoFile(),
+              concat({memoHeaderBlock(5, 0, 0), memoBlock(0, 0, "t"), chainBlock(0, 3, raw, 0),
+                      chainBlock(2, 4, raw, 1), chainBlock(3, 0, raw, 2)}));
     EXPECT_EQ(t.read("b"), TableValue::bytes(raw));
 }
 
 TEST_F(MemoTest, PurgeFreesTheChainsOfDroppedRecords) {
     const std::string a = text(700, 'a'), b = text(8, 'b');
     ASSERT_TRUE(t.append({TableValue(), TableValue::text(a), TableValue::bytes("zz")}));  // 1 2, 3
-    ASSERT_TRUE(appendMemo(b));                                                            // 4
+    ASSERT_TRUE(appendMemo(b));                                                           // 4
     ASSERT_TRUE(t.goTo(1));
     ASSERT_TRUE(t.markDeleted());
     ASSERT_TRUE(t.purge());
@@ -155,8 +163,8 @@ TEST_F(MemoTest, PurgeFreesTheChainsOfDroppedRecords) {
     EXPECT_EQ(t.read("m").asText(), b);
     EXPECT_EQ(firstBlockOf(1), 4);
     // The memo text's chain is freed first, then the byte set's in front of it.
-    EXPECT_EQ(memoFile(), concat({memoHeaderBlock(5, 3, 3), freeBlock(3, 2), freeBlock(1, 0), freeBlock(0, 1),
-                                  chainBlock(0, 0, b, 0)}));
+    EXPECT_EQ(memoFile(), concat({memoHeaderBlock(5, 3, 3), freeBlock(3, 2), freeBlock(1, 0),
+                                  freeBlock(0, 1), chainBlock(0, 0, b, 0)}));
 }
 
 TEST_F(MemoTest, WriteKeepsOtherFieldsChains) {
@@ -167,11 +175,12 @@ TEST_F(MemoTest, WriteKeepsOtherFieldsChains) {
     ASSERT_TRUE(t.write({TableValue(), TableValue(), TableValue::bytes("b2")}));
     EXPECT_EQ(t.read("m").asText(), "m1");
     EXPECT_EQ(t.read("b").asBytes(), "b2");
-    EXPECT_EQ(memoFile(), concat({memoHeaderBlock(3, 0, 0), memoBlock(0, 0, "m1"), memoBlock(0, 0, "b2")}));
+    EXPECT_EQ(memoFile(),
+              concat({memoHeaderBlock(3, 0, 0), memoBlock(0, 0, "m1"), memoBlock(0, 0, "b2")}));
 }
 
 class ProtectedMemoTest : public MemoTest {
-protected:
+  protected:
     std::string password() const override { return "583027"; }
 };
 
@@ -181,8 +190,8 @@ TEST_F(ProtectedMemoTest, ScrambledMemoFileHoldsTheSameBlocks) {
     ASSERT_TRUE(appendMemo(b));
     ASSERT_TRUE(setMemo(1, "x"));
     EXPECT_EQ(readFile(dir / "m.EDT"),
-              scrambled(concat({memoHeaderBlock(5, 2, 2), memoBlock(0, 0, "x"), freeBlock(0, 3), freeBlock(2, 0),
-                                chainBlock(0, 0, b, 0)}),
+              scrambled(concat({memoHeaderBlock(5, 2, 2), memoBlock(0, 0, "x"), freeBlock(0, 3),
+                                freeBlock(2, 0), chainBlock(0, 0, b, 0)}),
                         "583027"));
     t.close();
     ASSERT_TRUE(t.open(at("m"), "583027"));
@@ -192,7 +201,7 @@ TEST_F(ProtectedMemoTest, ScrambledMemoFileHoldsTheSameBlocks) {
 
 // Chains damaged on disk.
 class DamagedMemoTest : public MemoTest {
-protected:
+  protected:
     void patchMemo(const std::function<void(Bytes&)>& edit) {
         t.close();
         Bytes m = memoFile();
@@ -207,7 +216,7 @@ protected:
 };
 
 TEST_F(DamagedMemoTest, LoopsAndBadLinksFailWith59InsteadOfHanging) {
-    ASSERT_TRUE(appendMemo(text(1400, 'a')));  // 1 2 3
+    ASSERT_TRUE(appendMemo(text(1400, 'a')));               // 1 2 3
     patchMemo([](Bytes& m) { put32(m, 3 * 512 + 4, 1); });  // 3 -> 1: a loop
     EXPECT_EQ(readMemo(1), TableValue::text(""));
     EXPECT_EQ(lastTableError(), -59);
@@ -250,8 +259,8 @@ TEST_F(DamagedMemoTest, WritingOverABrokenChainLeavesForeignBlocksAlone) {
     patchMemo([](Bytes& m) { put32(m, 2 * 512 + 4, 4); });
     ASSERT_TRUE(setMemo(1, ""));
     // Blocks 1 and 2 were freed; block 4 still belongs to record 2.
-    EXPECT_EQ(memoFile(), concat({memoHeaderBlock(5, 2, 1), freeBlock(0, 2), freeBlock(1, 0), chainBlock(0, 4, b, 0),
-                                  chainBlock(3, 0, b, 1)}));
+    EXPECT_EQ(memoFile(), concat({memoHeaderBlock(5, 2, 1), freeBlock(0, 2), freeBlock(1, 0),
+                                  chainBlock(0, 4, b, 0), chainBlock(3, 0, b, 1)}));
     EXPECT_EQ(readMemo(2).asText(), b);
 }
 

@@ -16,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class OpenTest : public TableTest {
-protected:
+  protected:
     // A plain or protected table with one integer field and `count` records.
     TableShape small(std::string password = "", std::int32_t count = 0) {
         TableShape s;
@@ -36,13 +36,14 @@ protected:
         return b;
     }
     // Plain-table bytes with one change made by `edit`.
-    void writeEdited(const std::string& name, TableShape shape, const std::function<void(Bytes&)>& edit,
-                     Bytes data = {}) {
+    void writeEdited(const std::string& name, TableShape shape,
+                     const std::function<void(Bytes&)>& edit, Bytes data = {}) {
         Bytes b = concat({headerBytes(shape), data});
         edit(b);
         writePlain(dir / name, b, shape.password);
     }
-    TableError openCode(const std::string& name, std::string_view password = "", OpenOptions o = {}) {
+    TableError openCode(const std::string& name, std::string_view password = "",
+                        OpenOptions o = {}) {
         TableFile t;
         setLastTableError(0);
         bool ok = t.open(at(name), password, o);
@@ -150,11 +151,25 @@ TEST_F(OpenTest, HeaderChecksAndTheirOrder) {
     EXPECT_EQ(edited([](Bytes& b) { put32(b, 4, 0x0FFFF); }), 0);
     // Magic before password, password before sizes, sizes before version,
     // version before the field count.
-    EXPECT_EQ(edited([](Bytes& b) { b[0] = 'X'; put32(b, 24, 0); }, small("pw")), -22);
+    EXPECT_EQ(edited(
+                  [](Bytes& b) {
+                      b[0] = 'X';
+                      put32(b, 24, 0);
+                  },
+                  small("pw")),
+              -22);
     writeEdited("h.edb", small(), [](Bytes& b) { put32(b, 24, 0); });
     EXPECT_EQ(openCode("h", "pw"), -78);
-    EXPECT_EQ(edited([](Bytes& b) { put32(b, 24, 0); put32(b, 4, 0x20000); }), -22);
-    EXPECT_EQ(edited([](Bytes& b) { put32(b, 4, 0x20000); put32(b, 112, 0); }), -23);
+    EXPECT_EQ(edited([](Bytes& b) {
+                  put32(b, 24, 0);
+                  put32(b, 4, 0x20000);
+              }),
+              -22);
+    EXPECT_EQ(edited([](Bytes& b) {
+                  put32(b, 4, 0x20000);
+                  put32(b, 112, 0);
+              }),
+              -23);
 }
 
 TEST_F(OpenTest, FieldCountAndDescriptors) {
@@ -168,15 +183,32 @@ TEST_F(OpenTest, FieldCountAndDescriptors) {
     // give: refused without trying to read (or allocate) them.
     EXPECT_EQ(edited([](Bytes& b) { put32(b, 112, 2); }), -22);
     EXPECT_EQ(edited([](Bytes& b) { put32(b, 112, 0x7FFFFFFF); }), -22);
-    EXPECT_EQ(edited([](Bytes& b) { putText(b, 116, "abcdefghijklmnopq"); }), -22);  // no NUL in 17 bytes
-    EXPECT_EQ(edited([](Bytes& b) { putText(b, 116, "abcdefghijklmnop"); b[132] = 0; }), 0);
+    EXPECT_EQ(edited([](Bytes& b) { putText(b, 116, "abcdefghijklmnopq"); }),
+              -22);  // no NUL in 17 bytes
+    EXPECT_EQ(edited([](Bytes& b) {
+                  putText(b, 116, "abcdefghijklmnop");
+                  b[132] = 0;
+              }),
+              0);
     EXPECT_EQ(edited([](Bytes& b) { put32(b, 136, 0); }), -22);
     EXPECT_EQ(edited([](Bytes& b) { put32(b, 136, 13); }), -22);
     EXPECT_EQ(edited([](Bytes& b) { put32(b, 140, -1); }), -22);
-    EXPECT_EQ(edited([](Bytes& b) { put32(b, 136, 10); put32(b, 144, 0); }), -22);
-    EXPECT_EQ(edited([](Bytes& b) { put32(b, 136, 10); put32(b, 144, 4); }), 0);
+    EXPECT_EQ(edited([](Bytes& b) {
+                  put32(b, 136, 10);
+                  put32(b, 144, 0);
+              }),
+              -22);
+    EXPECT_EQ(edited([](Bytes& b) {
+                  put32(b, 136, 10);
+                  put32(b, 144, 4);
+              }),
+              0);
     // A field reaching past the record would be read from the next slot.
-    EXPECT_EQ(edited([](Bytes& b) { put32(b, 136, 10); put32(b, 144, 5); }), -22);
+    EXPECT_EQ(edited([](Bytes& b) {
+                  put32(b, 136, 10);
+                  put32(b, 144, 5);
+              }),
+              -22);
     EXPECT_EQ(edited([](Bytes& b) { put32(b, 140, 5); }), -22);
     EXPECT_EQ(edited([](Bytes& b) { put32(b, 140, 0x7FFFFFFF); }), -22);
     // Fields may overlap the id or each other: the format allows it.
@@ -237,7 +269,7 @@ TEST_F(OpenTest, ReadOnlyOpenReadsButCannotWrite) {
 }
 
 class MemoOpenTest : public OpenTest {
-protected:
+  protected:
     TableShape memoShape(std::string pw = "k") {
         TableShape s;
         s.password = std::move(pw);
@@ -282,7 +314,8 @@ TEST_F(MemoOpenTest, MemoBlockCountFollowsTheFileLength) {
     EXPECT_EQ(withMemo(shortMemo, ro), -37);
     EXPECT_EQ(readPlain(dir / "m.EDT", "k"), shortMemo);
     EXPECT_EQ(withMemo(shortMemo), 0);
-    EXPECT_EQ(readPlain(dir / "m.EDT", "k"), concat({memoHeaderBlock(2, 0, 0), memoBlock(0, 0, "x")}));
+    EXPECT_EQ(readPlain(dir / "m.EDT", "k"),
+              concat({memoHeaderBlock(2, 0, 0), memoBlock(0, 0, "x")}));
     // More blocks present than counted (and a partial block): the count grows
     // to the whole blocks on a writable open, not on a read-only one.
     const Bytes longMemo = concat({memoHeaderBlock(1, 0, 0), memoBlock(0, 0, "x"), Bytes(100, 0)});
@@ -327,10 +360,11 @@ TEST_F(OpenTest, OperatingSystemFailuresKeepTheirCodes) {
 // from the table (or succeeds), and whatever opens can be walked, written and
 // purged without a crash or a hang.
 TEST_F(OpenTest, RandomDamageNeverCrashes) {
-    ASSERT_EQ(createTable(at("good"), "k", {{"n", FieldType::Integer, 0, 0},
-                                            {"t", FieldType::Text, 0, 9},
-                                            {"m", FieldType::Memo, 0, 0},
-                                            {"b", FieldType::Bytes, 0, 0}}),
+    ASSERT_EQ(createTable(at("good"), "k",
+                          {{"n", FieldType::Integer, 0, 0},
+                           {"t", FieldType::Text, 0, 9},
+                           {"m", FieldType::Memo, 0, 0},
+                           {"b", FieldType::Bytes, 0, 0}}),
               0);
     {
         TableFile t;
@@ -354,10 +388,18 @@ TEST_F(OpenTest, RandomDamageNeverCrashes) {
         for (int e = 0; e < edits; ++e) {
             std::size_t at = rng() % victim.size();
             switch (rng() % 4) {
-                case 0: victim[at] = std::uint8_t(rng()); break;
-                case 1: put32(victim, at - at % 4, std::int32_t(rng() % 16) - 4); break;  // small words
-                case 2: victim.resize(at); break;
-                default: put32(victim, at - at % 4, std::int32_t(rng())); break;
+                case 0:
+                    victim[at] = std::uint8_t(rng());
+                    break;
+                case 1:
+                    put32(victim, at - at % 4, std::int32_t(rng() % 16) - 4);
+                    break;  // small words
+                case 2:
+                    victim.resize(at);
+                    break;
+                default:
+                    put32(victim, at - at % 4, std::int32_t(rng()));
+                    break;
             }
             if (victim.empty()) break;
         }

@@ -15,10 +15,11 @@ namespace {
 constexpr char kPw[] = "583027";
 
 class RecordsTest : public TableTest {
-protected:
+  protected:
     // A ledger record laid out by hand.
-    static Bytes ledgerRecord(std::int32_t id, double date, std::string_view customer, std::string_view event,
-                              double amount, std::string_view remark, bool settled) {
+    static Bytes ledgerRecord(std::int32_t id, double date, std::string_view customer,
+                              std::string_view event, double amount, std::string_view remark,
+                              bool settled) {
         Bytes r(361, 0);
         put32(r, 0, id);
         putDouble(r, 4, date);
@@ -34,13 +35,14 @@ protected:
         s.nextId = nextId;
         return s;
     }
-    Bytes expectedLedger(std::int32_t count, std::int32_t nextId, std::initializer_list<Bytes> records) {
+    Bytes expectedLedger(std::int32_t count, std::int32_t nextId,
+                         std::initializer_list<Bytes> records) {
         Bytes plain = headerBytes(withCounts(ledgerShape(kPw), count, nextId));
         for (const Bytes& r : records) plain.insert(plain.end(), r.begin(), r.end());
         return scrambled(plain, kPw);
     }
-    bool appendLedger(TableFile& t, double date, std::string customer, std::string event, double amount,
-                      std::string remark, bool settled) {
+    bool appendLedger(TableFile& t, double date, std::string customer, std::string event,
+                      double amount, std::string remark, bool settled) {
         return t.append({TableValue::dateTime(date), TableValue::text(std::move(customer)),
                          TableValue::text(std::move(event)), TableValue::number(amount),
                          TableValue::text(std::move(remark)), TableValue::boolean(settled)});
@@ -55,8 +57,9 @@ TEST_F(RecordsTest, AppendWritesTheSlotThenCountAndNextId) {
     ASSERT_TRUE(appendLedger(t, 45001.25, "b", "print", -3, "note", false));
     t.close();
     EXPECT_EQ(readFile(dir / "l.edb"),
-              expectedLedger(2, 3, {ledgerRecord(1, 45000, gbk::kZhangSan, "frame", 12.5, "", true),
-                                    ledgerRecord(2, 45001.25, "b", "print", -3, "note", false)}));
+              expectedLedger(2, 3,
+                             {ledgerRecord(1, 45000, gbk::kZhangSan, "frame", 12.5, "", true),
+                              ledgerRecord(2, 45001.25, "b", "print", -3, "note", false)}));
 }
 
 TEST_F(RecordsTest, AppendTakesTheIdFromTheHeaderAndAbsentValuesStayZero) {
@@ -84,8 +87,8 @@ TEST_F(RecordsTest, WriteRewritesFieldsButNeverTheIdAndKeepsBytesAfterTheNul) {
     ASSERT_TRUE(t.goTo(1));
     ASSERT_TRUE(t.markDeleted());
     // Absent values leave their fields; a shorter text leaves the old tail.
-    ASSERT_TRUE(t.write({TableValue(), TableValue::text("xy"), TableValue(), TableValue::integer(7), TableValue(),
-                         TableValue::boolean(true)}));
+    ASSERT_TRUE(t.write({TableValue(), TableValue::text("xy"), TableValue(), TableValue::integer(7),
+                         TableValue(), TableValue::boolean(true)}));
     EXPECT_TRUE(t.isDeleted());
     EXPECT_EQ(t.read(gbk::kCustomer).asText(), "xy");
     EXPECT_EQ(t.read(gbk::kAmount), TableValue::number(7));
@@ -111,14 +114,15 @@ TEST_F(RecordsTest, MarkDeletedNegatesOnlyTheIdAndOnlyOnce) {
     EXPECT_EQ(lastTableError(), -60);
     t.close();
     EXPECT_EQ(readFile(dir / "l.edb"),
-              expectedLedger(3, 4, {ledgerRecord(1, 0, "c", "e", 0, "", false),
-                                    ledgerRecord(-2, 1, "c", "e", 1, "", false),
-                                    ledgerRecord(3, 2, "c", "e", 2, "", false)}));
+              expectedLedger(3, 4,
+                             {ledgerRecord(1, 0, "c", "e", 0, "", false),
+                              ledgerRecord(-2, 1, "c", "e", 1, "", false),
+                              ledgerRecord(3, 2, "c", "e", 2, "", false)}));
 }
 
 // Records big enough that one purge batch holds 163840 / 40004 = 4 of them.
 class PurgeTest : public TableTest {
-protected:
+  protected:
     static constexpr std::int32_t kWidth = 40000;
     static constexpr std::int32_t kSize = 4 + kWidth;
     TableShape shape(std::int32_t count, std::int32_t nextId) const {
@@ -133,7 +137,8 @@ protected:
     static Bytes slot(std::int32_t id) {
         Bytes r(kSize, 0);
         put32(r, 0, id);
-        for (int k = 0; k < kWidth; k += 997) r[4 + k] = std::uint8_t('a' + (std::abs(id) + k) % 26);
+        for (int k = 0; k < kWidth; k += 997)
+            r[4 + k] = std::uint8_t('a' + (std::abs(id) + k) % 26);
         return r;
     }
     // A table of `ids` (negative: marked deleted).
@@ -255,21 +260,22 @@ TEST_F(PurgeTest, ShortBatchReadFailsWithoutLosingRecordsOrTheCount) {
 
 // Every field type through append, read and the file.
 class FieldTypesTest : public TableTest {
-protected:
+  protected:
     void SetUp() override {
         TableTest::SetUp();
-        ASSERT_EQ(createTable(at("all"), "", {{"b", FieldType::Byte, 0, 0},
-                                              {"s", FieldType::Short, 0, 0},
-                                              {"i", FieldType::Integer, 0, 0},
-                                              {"l", FieldType::Long, 0, 0},
-                                              {"f", FieldType::Float, 0, 0},
-                                              {"d", FieldType::Double, 0, 0},
-                                              {"o", FieldType::Bool, 0, 0},
-                                              {"t", FieldType::DateTime, 0, 0},
-                                              {"r", FieldType::SubRef, 0, 0},
-                                              {"x", FieldType::Text, 0, 6},
-                                              {"y", FieldType::Bytes, 0, 0},
-                                              {"m", FieldType::Memo, 0, 0}}),
+        ASSERT_EQ(createTable(at("all"), "",
+                              {{"b", FieldType::Byte, 0, 0},
+                               {"s", FieldType::Short, 0, 0},
+                               {"i", FieldType::Integer, 0, 0},
+                               {"l", FieldType::Long, 0, 0},
+                               {"f", FieldType::Float, 0, 0},
+                               {"d", FieldType::Double, 0, 0},
+                               {"o", FieldType::Bool, 0, 0},
+                               {"t", FieldType::DateTime, 0, 0},
+                               {"r", FieldType::SubRef, 0, 0},
+                               {"x", FieldType::Text, 0, 6},
+                               {"y", FieldType::Bytes, 0, 0},
+                               {"m", FieldType::Memo, 0, 0}}),
                   0);
         ASSERT_TRUE(t.open(at("all"), ""));
     }
@@ -283,11 +289,12 @@ protected:
 };
 
 TEST_F(FieldTypesTest, EachTypeStoresItsBytesAndReadsBackItsKind) {
-    ASSERT_TRUE(t.append({TableValue::integer(200), TableValue::integer(-12345), TableValue::integer(-7),
-                          TableValue::integer(std::numeric_limits<std::int64_t>::max() - 1),
-                          TableValue::number(1.5), TableValue::number(-2.25), TableValue::boolean(true),
-                          TableValue::dateTime(45000.5), TableValue::subRef(77), TableValue::text("abc"),
-                          TableValue::bytes(std::string("\0\1\2", 3)), TableValue::text("memo")}));
+    ASSERT_TRUE(
+        t.append({TableValue::integer(200), TableValue::integer(-12345), TableValue::integer(-7),
+                  TableValue::integer(std::numeric_limits<std::int64_t>::max() - 1),
+                  TableValue::number(1.5), TableValue::number(-2.25), TableValue::boolean(true),
+                  TableValue::dateTime(45000.5), TableValue::subRef(77), TableValue::text("abc"),
+                  TableValue::bytes(std::string("\0\1\2", 3)), TableValue::text("memo")}));
     Bytes expect(58, 0);
     put32(expect, 0, 1);
     expect[4] = 200;
@@ -326,17 +333,18 @@ TEST_F(FieldTypesTest, EachTypeStoresItsBytesAndReadsBackItsKind) {
 TEST_F(FieldTypesTest, NumbersConvertToTheFieldsType) {
     // Doubles truncate toward zero into integer fields; integers keep all 64
     // bits; values beyond a narrow type saturate.
-    ASSERT_TRUE(t.append({TableValue::integer(300), TableValue::number(-2.9), TableValue::number(1e12),
-                          TableValue::integer(-9007199254740993), TableValue::integer(3),
-                          TableValue::integer(9007199254740993)}));
+    ASSERT_TRUE(t.append({TableValue::integer(300), TableValue::number(-2.9),
+                          TableValue::number(1e12), TableValue::integer(-9007199254740993),
+                          TableValue::integer(3), TableValue::integer(9007199254740993)}));
     EXPECT_EQ(t.read("b"), TableValue::integer(255));
     EXPECT_EQ(t.read("s"), TableValue::integer(-2));
     EXPECT_EQ(t.read("i"), TableValue::integer(2147483647));
     EXPECT_EQ(t.read("l").asInteger(), -9007199254740993);
     EXPECT_EQ(t.read("f"), TableValue::number(3));
     EXPECT_EQ(t.read("d").asNumber(), 9007199254740992.0);
-    ASSERT_TRUE(t.write({TableValue::number(-1), TableValue::number(std::nan("")), TableValue::number(-1e300),
-                         TableValue::number(1e300), TableValue::number(1e300)}));
+    ASSERT_TRUE(t.write({TableValue::number(-1), TableValue::number(std::nan("")),
+                         TableValue::number(-1e300), TableValue::number(1e300),
+                         TableValue::number(1e300)}));
     EXPECT_EQ(t.read("b"), TableValue::integer(0));
     EXPECT_EQ(t.read("s"), TableValue::integer(0));
     EXPECT_EQ(t.read("i"), TableValue::integer(-2147483647 - 1));
@@ -348,22 +356,24 @@ TEST_F(FieldTypesTest, WrongKindsFailWith72AndWriteNothing) {
     ASSERT_TRUE(t.append({TableValue::integer(1)}));
     const Bytes table = readFile(dir / "all.EDB"), memo = readFile(dir / "all.EDT");
     const std::vector<std::vector<TableValue>> bad = {
-        {TableValue::boolean(true)},                                    // bool for a number
+        {TableValue::boolean(true)},  // bool for a number
         {TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(),
-         TableValue::integer(1)},                                       // number for a bool
-        {TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(),
-         TableValue::text("2024-01-01")},                               // text for a date-time
-        {TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(),
-         TableValue::number(45000)},                                    // number for a date-time
-        {TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(),
-         TableValue(), TableValue::integer(1)},                         // number for a subroutine reference
-        {TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(),
-         TableValue(), TableValue(), TableValue::bytes("b")},           // byte set for text
-        {TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(),
-         TableValue(), TableValue(), TableValue(), TableValue::text("t")},  // text for a byte set
+         TableValue::integer(1)},  // number for a bool
+        {TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(),
+         TableValue(), TableValue::text("2024-01-01")},  // text for a date-time
+        {TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(),
+         TableValue(), TableValue::number(45000)},  // number for a date-time
+        {TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(),
+         TableValue(), TableValue(), TableValue::integer(1)},  // number for a subroutine reference
+        {TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(),
+         TableValue(), TableValue(), TableValue(), TableValue::bytes("b")},  // byte set for text
+        {TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(),
+         TableValue(), TableValue(), TableValue(), TableValue(),
+         TableValue::text("t")},  // text for a byte set
         // A good memo value first does not get written either.
-        {TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(),
-         TableValue(), TableValue(), TableValue(), TableValue(), TableValue::bytes("m")},
+        {TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(),
+         TableValue(), TableValue(), TableValue(), TableValue(), TableValue(),
+         TableValue::bytes("m")},
     };
     for (std::size_t k = 0; k < bad.size(); ++k) {
         setLastTableError(0);
@@ -382,8 +392,9 @@ TEST_F(FieldTypesTest, WrongKindsFailWith72AndWriteNothing) {
 }
 
 TEST_F(FieldTypesTest, TextCutsAtTheWidthEvenInsideADoubleByteCharacter) {
-    ASSERT_TRUE(t.append({TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(),
-                          TableValue(), TableValue(), TableValue(), TableValue::text("abcdef")}));
+    ASSERT_TRUE(t.append({TableValue(), TableValue(), TableValue(), TableValue(), TableValue(),
+                          TableValue(), TableValue(), TableValue(), TableValue(),
+                          TableValue::text("abcdef")}));
     Bytes s = slotBytes(0);
     EXPECT_EQ(std::string(s.begin() + 44, s.begin() + 50), "abcdef");  // exactly the width: no NUL
     EXPECT_EQ(t.read("x").asText(), "abcdef");
@@ -391,11 +402,13 @@ TEST_F(FieldTypesTest, TextCutsAtTheWidthEvenInsideADoubleByteCharacter) {
 
     // "ab" + 张三 is 6 bytes; one more character cuts 三 in half.
     const std::string cut = "abc" + gbk::kZhangSan;  // 7 bytes
-    ASSERT_TRUE(t.write({TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(),
-                         TableValue(), TableValue(), TableValue(), TableValue::text(cut)}));
+    ASSERT_TRUE(
+        t.write({TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(),
+                 TableValue(), TableValue(), TableValue(), TableValue::text(cut)}));
     EXPECT_EQ(t.read("x").asText(), cut.substr(0, 6));
-    ASSERT_TRUE(t.write({TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(),
-                         TableValue(), TableValue(), TableValue(), TableValue::text("")}));
+    ASSERT_TRUE(
+        t.write({TableValue(), TableValue(), TableValue(), TableValue(), TableValue(), TableValue(),
+                 TableValue(), TableValue(), TableValue(), TableValue::text("")}));
     s = slotBytes(0);
     EXPECT_EQ(s[44], 0);
     EXPECT_EQ(std::string(s.begin() + 45, s.begin() + 50), std::string("bc\xD5\xC5\xC8", 5));
@@ -421,7 +434,9 @@ TEST_F(FieldTypesTest, StoredBytesReadAsTheFormatSays) {
     ASSERT_TRUE(t.open(at("all"), ""));
     EXPECT_EQ(t.read("t"), TableValue::dateTime(-657434));
     t.close();
-    patch(32, [](Bytes& f, std::size_t at) { putDouble(f, at, -std::numeric_limits<double>::infinity()); });
+    patch(32, [](Bytes& f, std::size_t at) {
+        putDouble(f, at, -std::numeric_limits<double>::infinity());
+    });
     ASSERT_TRUE(t.open(at("all"), ""));
     EXPECT_EQ(t.read("t"), TableValue::dateTime(-657434));
     t.close();

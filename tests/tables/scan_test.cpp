@@ -15,7 +15,7 @@ constexpr char kPw[] = "583027";
 std::string customerName(int i) { return std::string(1, 'c').append(std::to_string(i % 37)); }
 
 class ScanTest : public TableTest {
-protected:
+  protected:
     void SetUp() override {
         TableTest::SetUp();
         ASSERT_EQ(createTable(at("l"), kPw, ledgerFields()), 0);
@@ -23,10 +23,11 @@ protected:
     }
     void fill(int count) {
         for (int i = 0; i < count; ++i) {
-            ASSERT_TRUE(t.append({TableValue::dateTime(44000 + i % 400), TableValue::text(customerName(i)),
-                                  TableValue::text(std::string(i % 90, 'e')), TableValue::number(i * 0.5),
-                                  TableValue::text(i % 3 ? "" : std::string(150, 'r')),
-                                  TableValue::boolean(i % 2)}));
+            ASSERT_TRUE(
+                t.append({TableValue::dateTime(44000 + i % 400), TableValue::text(customerName(i)),
+                          TableValue::text(std::string(i % 90, 'e')), TableValue::number(i * 0.5),
+                          TableValue::text(i % 3 ? "" : std::string(150, 'r')),
+                          TableValue::boolean(i % 2)}));
             if (i % 7 == 3) {
                 ASSERT_TRUE(t.markDeleted());
             }
@@ -44,8 +45,13 @@ protected:
         bool operator==(const Row&) const = default;
     };
     Row row() {
-        Row r{t.recordNumber(), t.isDeleted(), t.read(gbk::kDate).asDateTime(), t.read(gbk::kCustomer).asText(),
-              t.read(gbk::kEvent).asText(), t.read(gbk::kAmount).asNumber(), t.read(gbk::kRemark).asText(),
+        Row r{t.recordNumber(),
+              t.isDeleted(),
+              t.read(gbk::kDate).asDateTime(),
+              t.read(gbk::kCustomer).asText(),
+              t.read(gbk::kEvent).asText(),
+              t.read(gbk::kAmount).asNumber(),
+              t.read(gbk::kRemark).asText(),
               t.read(gbk::kStatus).asBool()};
         return r;
     }

@@ -14,9 +14,10 @@ namespace fs = std::filesystem;
 using CreateTableTest = TableTest;
 
 TEST_F(CreateTableTest, PlainTableHasTheHandLaidHeaderAndDescriptors) {
-    ASSERT_EQ(createTable(at("plain"), "", {{"Name", FieldType::Text, 99, 12},
-                                            {"n", FieldType::Short, 0, 7},
-                                            {"big", FieldType::Long, 0, 0}}),
+    ASSERT_EQ(createTable(at("plain"), "",
+                          {{"Name", FieldType::Text, 99, 12},
+                           {"n", FieldType::Short, 0, 7},
+                           {"big", FieldType::Long, 0, 0}}),
               0);
     TableShape shape;
     shape.recordSize = 4 + 12 + 2 + 8;
@@ -36,7 +37,9 @@ TEST_F(CreateTableTest, ProtectedLedgerIsScrambledWithTheDigestInside) {
 }
 
 TEST_F(CreateTableTest, MemoFileIsOneBlockWithItsHeader) {
-    ASSERT_EQ(createTable(at("m"), "pw", {{"t", FieldType::Memo, 0, 0}, {"b", FieldType::Bytes, 0, 0}}), 0);
+    ASSERT_EQ(
+        createTable(at("m"), "pw", {{"t", FieldType::Memo, 0, 0}, {"b", FieldType::Bytes, 0, 0}}),
+        0);
     EXPECT_EQ(readFile(dir / "m.EDT"), scrambled(memoHeaderBlock(1, 0, 0), "pw"));
     TableShape shape;
     shape.password = "pw";
@@ -77,12 +80,15 @@ TEST_F(CreateTableTest, RefusesBadFieldLists) {
     EXPECT_EQ(createTable(at("e"), "", {{"1a", FieldType::Integer, 0, 0}}), -18);
     EXPECT_EQ(createTable(at("e"), "", {{"a b", FieldType::Integer, 0, 0}}), -18);
     EXPECT_EQ(createTable(at("e"), "", {{"abcdefghijklmnopq", FieldType::Integer, 0, 0}}), -18);
-    EXPECT_EQ(createTable(at("e"), "", {{"Ab", FieldType::Integer, 0, 0}, {"aB", FieldType::Bool, 0, 0}}), -20);
+    EXPECT_EQ(
+        createTable(at("e"), "", {{"Ab", FieldType::Integer, 0, 0}, {"aB", FieldType::Bool, 0, 0}}),
+        -20);
     EXPECT_FALSE(fs::exists(dir / "e.EDB"));
     // Sixteen bytes, digits after the first character and Chinese names are fine.
-    EXPECT_EQ(createTable(at("f"), "", {{"abcdefghijklmnop", FieldType::Integer, 0, 0},
-                                        {"a1", FieldType::Integer, 0, 0},
-                                        {gbk::kCustomer, FieldType::Text, 0, 1}}),
+    EXPECT_EQ(createTable(at("f"), "",
+                          {{"abcdefghijklmnop", FieldType::Integer, 0, 0},
+                           {"a1", FieldType::Integer, 0, 0},
+                           {gbk::kCustomer, FieldType::Text, 0, 1}}),
               0);
 }
 

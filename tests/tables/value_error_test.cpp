@@ -40,8 +40,12 @@ TEST_F(ValueTest, KindsAndReaders) {
 }
 
 TEST_F(ValueTest, ReadingAnotherKindIsTheFatalError) {
-    const TableValue values[] = {TableValue(), TableValue::integer(1), TableValue::boolean(true),
-                                 TableValue::dateTime(1), TableValue::text("t"), TableValue::bytes("b"),
+    const TableValue values[] = {TableValue(),
+                                 TableValue::integer(1),
+                                 TableValue::boolean(true),
+                                 TableValue::dateTime(1),
+                                 TableValue::text("t"),
+                                 TableValue::bytes("b"),
                                  TableValue::subRef(1)};
     int fatal = 0;
     for (const TableValue& v : values) {

@@ -80,7 +80,8 @@ std::string referenceDigest(std::string_view password) {
     return out;
 }
 
-void referenceScramble(std::string_view password, std::int64_t offset, std::uint8_t* data, std::size_t n) {
+void referenceScramble(std::string_view password, std::int64_t offset, std::uint8_t* data,
+                       std::size_t n) {
     if (password.empty() || n == 0) return;
     const std::string digest = referenceDigest(password);
     const std::int64_t end = offset + static_cast<std::int64_t>(n);
@@ -117,7 +118,8 @@ Bytes headerBytes(const TableShape& shape) {
     put32(b, 16, shape.recordCount);
     put32(b, 20, shape.nextId);
     put32(b, 24, shape.recordSize);
-    if (!shape.password.empty()) putText(b, 28, referenceDigest(shape.password));  // byte 60 stays 0
+    if (!shape.password.empty())
+        putText(b, 28, referenceDigest(shape.password));  // byte 60 stays 0
     put32(b, 112, static_cast<std::int32_t>(shape.fields.size()));
     for (std::size_t i = 0; i < shape.fields.size(); ++i) {
         const std::size_t d = 116 + 72 * i;
@@ -160,7 +162,8 @@ Bytes readFile(const std::filesystem::path& p) {
 
 void writeFile(const std::filesystem::path& p, const Bytes& bytes) {
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + p.string());
 }
 

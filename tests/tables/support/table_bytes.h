@@ -38,7 +38,8 @@ std::int32_t get32(const Bytes& b, std::size_t at);
 std::string referenceDigest(std::string_view password);
 // XORs bytes at file offset `offset` with the reference keystream (offsets
 // 0..3 untouched). Its own inverse. Does nothing for an empty password.
-void referenceScramble(std::string_view password, std::int64_t offset, std::uint8_t* data, std::size_t n);
+void referenceScramble(std::string_view password, std::int64_t offset, std::uint8_t* data,
+                       std::size_t n);
 Bytes scrambled(Bytes plain, std::string_view password);
 
 struct FieldLayout {

@@ -10,8 +10,12 @@ void TableTest::SetUp() {
     static const unsigned run = std::random_device{}();
     static std::atomic<int> serial{0};
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir = std::filesystem::temp_directory_path() /
-          std::string("lanhe-tables-").append(std::to_string(run)).append("-").append(std::to_string(serial++)).append("-").append(info->name());
+    dir = std::filesystem::temp_directory_path() / std::string("lanhe-tables-")
+                                                       .append(std::to_string(run))
+                                                       .append("-")
+                                                       .append(std::to_string(serial++))
+                                                       .append("-")
+                                                       .append(info->name());
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     setFatalHandler([](std::string_view message) { throw FatalCalled(std::string(message)); });
@@ -29,9 +33,9 @@ TableTest::~TableTest() {
 
 std::vector<FieldDescriptor> TableTest::ledgerFields() {
     return {
-        {gbk::kDate, FieldType::DateTime, 0, 0},   {gbk::kCustomer, FieldType::Text, 0, 40},
-        {gbk::kEvent, FieldType::Text, 0, 100},    {gbk::kAmount, FieldType::Double, 0, 0},
-        {gbk::kRemark, FieldType::Text, 0, 200},   {gbk::kStatus, FieldType::Bool, 0, 0},
+        {gbk::kDate, FieldType::DateTime, 0, 0}, {gbk::kCustomer, FieldType::Text, 0, 40},
+        {gbk::kEvent, FieldType::Text, 0, 100},  {gbk::kAmount, FieldType::Double, 0, 0},
+        {gbk::kRemark, FieldType::Text, 0, 200}, {gbk::kStatus, FieldType::Bool, 0, 0},
     };
 }
 

@@ -20,7 +20,7 @@ struct FatalCalled : std::runtime_error {
 };
 
 class TableTest : public ::testing::Test {
-protected:
+  protected:
     ~TableTest() override;
     void SetUp() override;
     void TearDown() override;
