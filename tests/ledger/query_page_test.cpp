@@ -342,18 +342,5 @@ TEST_F(FilledQueryTest, AfterADeleteSettlingFromTheEarlierListSettlesTheRightRec
     EXPECT_FALSE(s[2].record.状态);
 }
 
-TEST_F(FilledQueryTest, SavingAnEntryDoesNotTouchTheQueryList) {
-    openEntryPage(day(2024, 3, 3));
-    type(entry_->组合框客户, q("新客户"));
-    type(entry_->组合框事件, q("照片"));
-    type(entry_->编辑框金额, "8");
-    click(entry_->单选框未结);
-    click(entry_->按钮记账);
-    EXPECT_EQ(stored().size(), 6u);
-    EXPECT_EQ(list()->rowCount(), 5);
-    click(qc<QPushButton>("按钮时间搜索"));
-    EXPECT_EQ(list()->rowCount(), 6);
-}
-
 }  // namespace
 }  // namespace ledger::testing
