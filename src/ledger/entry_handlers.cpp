@@ -72,7 +72,7 @@ void LedgerPages::refreshEntryList() {
     std::size_t r = 0;
     for (const FoundRecord& row : found.rows) {
         const LedgerRecord& rec = row.record;
-        list.addRow({QString(), QString(), fromGbk(rec.客户), fromGbk(rec.事件),
+        list.addRow({QString(), QString::number(r + 1), fromGbk(rec.客户), fromGbk(rec.事件),
                      fromGbk(convert::numberToText(rec.金额)), statusCellText(rec.状态),
                      fromGbk(rec.备注)},
                     rec.状态 ? 1 : 0);

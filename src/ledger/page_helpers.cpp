@@ -37,7 +37,10 @@ void numberRowsAndSum(ui::ReportList& list, int amountColumn, QLabel& total) {
     std::string sum = gbkLossy(total.text());
     const int rows = list.rowCount();
     for (int j = 0; j < rows; ++j) {
-        list.setCellText(j, 1, QString::number(j + 1));
+        // A freshly filled list already holds its numbers; setting a cell
+        // costs a model notification.
+        const QString seq = QString::number(j + 1);
+        if (list.cellText(j, 1) != seq) list.setCellText(j, 1, seq);
         const double added = convert::textToNumber(sum) +
                              convert::textToNumber(gbkLossy(list.cellText(j, amountColumn)));
         sum = convert::numberToText(added);
