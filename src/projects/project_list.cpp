@@ -15,7 +15,9 @@ namespace {
 
 QString fromGbk(const std::string& gbk) { return QString::fromStdString(convert::gbkToUtf8(gbk)); }
 
-void message(const char* text, ui::MessageIcon icon) { ui::dialogs().message(QString::fromUtf8(text), icon); }
+void message(const char* text, ui::MessageIcon icon) {
+    ui::dialogs().message(QString::fromUtf8(text), icon);
+}
 
 }  // namespace
 
@@ -76,8 +78,9 @@ void deleteProject(ui::SettingsPage& page, ui::EntryPage* entryPage, std::string
     }
     const QVariant stored = selected.first()->data(Qt::UserRole);
     const std::string name =
-        stored.isValid() ? stored.toByteArray().toStdString()
-                         : convert::utf8ToGbk(selected.first()->text().toStdString()).value_or(std::string());
+        stored.isValid()
+            ? stored.toByteArray().toStdString()
+            : convert::utf8ToGbk(selected.first()->text().toStdString()).value_or(std::string());
     if (removeProject(name, fileName) == ChangeResult::OpenFailed) {
         message(text::kTableNotOpened, ui::MessageIcon::Error);
         return;

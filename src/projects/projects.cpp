@@ -50,9 +50,10 @@ ChangeResult removeProject(std::string_view nameGbk, std::string_view fileName) 
     const std::string field = gbk(kProjectField);
     table.goFirst();
     // A record left marked by an earlier failed purge is not the one shown.
-    const auto matches = [&] { return !table.isDeleted() && table.read(field).asText() == nameGbk; };
-    if (table.find(matches) && table.markDeleted())
-        table.purge();
+    const auto matches = [&] {
+        return !table.isDeleted() && table.read(field).asText() == nameGbk;
+    };
+    if (table.find(matches) && table.markDeleted()) table.purge();
     table.close();
     return ChangeResult::Done;
 }

@@ -65,7 +65,8 @@ bool passwordAccepted(const Settings& s, std::string_view typedGbk) {
 }
 
 SaveResult writeSettings(const SettingsForm& form, std::string_view fileName) {
-    if (form.passwordEnabled && convert::removeSpaces(form.password).empty()) return SaveResult::InvalidPassword;
+    if (form.passwordEnabled && convert::removeSpaces(form.password).empty())
+        return SaveResult::InvalidPassword;
     // Also with the password disabled: boxes left different are a sign of a slip.
     if (form.password != form.confirmation) return SaveResult::Mismatch;
 
@@ -74,7 +75,8 @@ SaveResult writeSettings(const SettingsForm& form, std::string_view fileName) {
         return SaveResult::OpenFailed;
 
     std::vector<tables::TableValue> values;
-    values.push_back(tables::TableValue::text(form.passwordEnabled ? form.password : std::string()));
+    values.push_back(
+        tables::TableValue::text(form.passwordEnabled ? form.password : std::string()));
     for (int i = 0; i < kSwitchCount; ++i) {
         const bool prompt = i >= 9;  // 登录密码, 查询密码, 客户密码
         values.push_back(tables::TableValue::boolean(

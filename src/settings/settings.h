@@ -42,9 +42,8 @@ Switches switchesOf(const Settings& s);
 // The table and its field names (UTF-8; the table holds them as GBK).
 inline constexpr std::string_view kSettingsFile = "设置.edb";
 inline constexpr std::array<std::string_view, 14> kFieldNames = {
-    "密码",     "记账录入", "记账日期", "记账修改删除", "统计模糊",
-    "统计时间", "统计组合", "客户添加", "客户修改",     "客户删除",
-    "登录密码", "查询密码", "客户密码", "皮肤号"};
+    "密码",     "记账录入", "记账日期", "记账修改删除", "统计模糊", "统计时间", "统计组合",
+    "客户添加", "客户修改", "客户删除", "登录密码",     "查询密码", "客户密码", "皮肤号"};
 
 // Reads record 1 of the settings table. When the table cannot be opened the
 // result is the empty record (no password, every switch off) and nothing is

@@ -27,15 +27,16 @@ QString notGbkMessage(const QString& text) {
         .arg(QString::fromStdString(convert::firstCharacterNotInGbk(text.toStdString())));
 }
 
-void warn(const char* text) { ui::dialogs().message(QString::fromUtf8(text), ui::MessageIcon::Warning); }
+void warn(const char* text) {
+    ui::dialogs().message(QString::fromUtf8(text), ui::MessageIcon::Warning);
+}
 
 }  // namespace
 
 std::array<QCheckBox*, kSwitchCount> switchBoxes(ui::SettingsPage& page) {
-    return {page.选择框记账录入, page.选择框记账日期, page.选择框记账修改删除,
-            page.选择框统计模糊, page.选择框统计时间, page.选择框统计组合,
-            page.选择框客户添加, page.选择框客户修改, page.选择框客户删除,
-            page.选择框登录密码, page.选择框查询密码, page.选择框客户密码};
+    return {page.选择框记账录入, page.选择框记账日期, page.选择框记账修改删除, page.选择框统计模糊,
+            page.选择框统计时间, page.选择框统计组合, page.选择框客户添加,     page.选择框客户修改,
+            page.选择框客户删除, page.选择框登录密码, page.选择框查询密码,     page.选择框客户密码};
 }
 
 void fillSettingsPage(ui::SettingsPage& page, const Settings& s) {
@@ -57,14 +58,16 @@ void fillSettingsPage(ui::SettingsPage& page, const Settings& s) {
 }
 
 void enablePasswordBoxes(ui::SettingsPage& page) {
-    for (QWidget* box : {static_cast<QWidget*>(page.编辑框密码), static_cast<QWidget*>(page.编辑框确认密码)}) {
+    for (QWidget* box :
+         {static_cast<QWidget*>(page.编辑框密码), static_cast<QWidget*>(page.编辑框确认密码)}) {
         box->setEnabled(true);
         ui::setBackgroundColor(box, kEnabledBoxColor);
     }
 }
 
 void disablePasswordBoxes(ui::SettingsPage& page) {
-    for (QWidget* box : {static_cast<QWidget*>(page.编辑框密码), static_cast<QWidget*>(page.编辑框确认密码)}) {
+    for (QWidget* box :
+         {static_cast<QWidget*>(page.编辑框密码), static_cast<QWidget*>(page.编辑框确认密码)}) {
         box->setEnabled(false);
         ui::setBackgroundColor(box, kDisabledBoxColor);
     }
@@ -101,20 +104,20 @@ void saveSettings(ui::SettingsPage& page, std::string_view fileName) {
     for (int i = 0; i < kSwitchCount; ++i) form.switches[i] = boxes[i]->isChecked();
 
     switch (writeSettings(form, fileName)) {
-    case SaveResult::Saved:
-        ui::dialogs().message(QString::fromUtf8(text::kSaved), ui::MessageIcon::Information);
-        break;
-    case SaveResult::OpenFailed:
-        ui::dialogs().message(QString::fromUtf8(text::kTableNotRead), ui::MessageIcon::Error);
-        break;
-    case SaveResult::InvalidPassword:
-        warn(text::kInvalidPassword);
-        break;
-    case SaveResult::Mismatch:
-        warn(text::kMismatch);
-        break;
-    case SaveResult::WriteFailed:
-        break;  // no message for a failed write
+        case SaveResult::Saved:
+            ui::dialogs().message(QString::fromUtf8(text::kSaved), ui::MessageIcon::Information);
+            break;
+        case SaveResult::OpenFailed:
+            ui::dialogs().message(QString::fromUtf8(text::kTableNotRead), ui::MessageIcon::Error);
+            break;
+        case SaveResult::InvalidPassword:
+            warn(text::kInvalidPassword);
+            break;
+        case SaveResult::Mismatch:
+            warn(text::kMismatch);
+            break;
+        case SaveResult::WriteFailed:
+            break;  // no message for a failed write
     }
 }
 

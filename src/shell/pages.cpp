@@ -20,11 +20,16 @@ namespace shell {
 
 std::optional<PageId> pageAtToolbarPosition(int position) {
     switch (position) {
-    case 1: return PageId::Entry;
-    case 3: return PageId::Query;
-    case 5: return PageId::Customers;
-    case 7: return PageId::Settings;
-    default: return std::nullopt;
+        case 1:
+            return PageId::Entry;
+        case 3:
+            return PageId::Query;
+        case 5:
+            return PageId::Customers;
+        case 7:
+            return PageId::Settings;
+        default:
+            return std::nullopt;
     }
 }
 
@@ -63,17 +68,18 @@ void applyCustomerSwitches(ui::CustomersPage& page, const settings::Settings& s)
 
 std::optional<QString> gateTitle(PageId id, const settings::Settings& s) {
     switch (id) {
-    case PageId::Entry: return std::nullopt;
-    case PageId::Query:
-        if (s.askQueryPassword) return QStringLiteral("请输入查询密码");
-        return std::nullopt;
-    case PageId::Customers:
-        if (s.askCustomerPassword) return QStringLiteral("请输入客户密码");
-        return std::nullopt;
-    case PageId::Settings:
-        // Whatever the switches say: without this gate anyone could clear the password.
-        if (!s.password.empty()) return QStringLiteral("请输入密码");
-        return std::nullopt;
+        case PageId::Entry:
+            return std::nullopt;
+        case PageId::Query:
+            if (s.askQueryPassword) return QStringLiteral("请输入查询密码");
+            return std::nullopt;
+        case PageId::Customers:
+            if (s.askCustomerPassword) return QStringLiteral("请输入客户密码");
+            return std::nullopt;
+        case PageId::Settings:
+            // Whatever the switches say: without this gate anyone could clear the password.
+            if (!s.password.empty()) return QStringLiteral("请输入密码");
+            return std::nullopt;
     }
     return std::nullopt;
 }
@@ -116,49 +122,50 @@ QWidget* PageManager::openPage(PageId id) {
 
     QWidget* p = nullptr;
     switch (id) {
-    case PageId::Entry: {
-        auto* entry = create<ui::EntryPage>();
-        applyEntrySwitches(*entry, settings_);
-        p = entry;
-        break;
-    }
-    case PageId::Query: {
-        auto* query = create<ui::QueryPage>();
-        applyQuerySwitches(*query, settings_);
-        p = query;
-        break;
-    }
-    case PageId::Customers: {
-        auto* customers = create<ui::CustomersPage>();
-        applyCustomerSwitches(*customers, settings_);
-        p = customers;
-        break;
-    }
-    case PageId::Settings:
-        p = create<ui::SettingsPage>();
-        break;
+        case PageId::Entry: {
+            auto* entry = create<ui::EntryPage>();
+            applyEntrySwitches(*entry, settings_);
+            p = entry;
+            break;
+        }
+        case PageId::Query: {
+            auto* query = create<ui::QueryPage>();
+            applyQuerySwitches(*query, settings_);
+            p = query;
+            break;
+        }
+        case PageId::Customers: {
+            auto* customers = create<ui::CustomersPage>();
+            applyCustomerSwitches(*customers, settings_);
+            p = customers;
+            break;
+        }
+        case PageId::Settings:
+            p = create<ui::SettingsPage>();
+            break;
     }
     dockPage(p);
 
-    if (const auto title = gateTitle(id, settings_); title && !askUntilAccepted(settings_, *title)) {
+    if (const auto title = gateTitle(id, settings_);
+        title && !askUntilAccepted(settings_, *title)) {
         delete p;
         return nullptr;
     }
     pages_[index] = p;
 
     switch (id) {
-    case PageId::Entry:
-        if (loaders_.entry) loaders_.entry(*static_cast<ui::EntryPage*>(p));
-        break;
-    case PageId::Query:
-        if (loaders_.query) loaders_.query(*static_cast<ui::QueryPage*>(p));
-        break;
-    case PageId::Customers:
-        if (loaders_.customers) loaders_.customers(*static_cast<ui::CustomersPage*>(p));
-        break;
-    case PageId::Settings:
-        if (loaders_.settings) loaders_.settings(*static_cast<ui::SettingsPage*>(p));
-        break;
+        case PageId::Entry:
+            if (loaders_.entry) loaders_.entry(*static_cast<ui::EntryPage*>(p));
+            break;
+        case PageId::Query:
+            if (loaders_.query) loaders_.query(*static_cast<ui::QueryPage*>(p));
+            break;
+        case PageId::Customers:
+            if (loaders_.customers) loaders_.customers(*static_cast<ui::CustomersPage*>(p));
+            break;
+        case PageId::Settings:
+            if (loaders_.settings) loaders_.settings(*static_cast<ui::SettingsPage*>(p));
+            break;
     }
     return p;
 }

@@ -5,9 +5,9 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QWidget>
 #include <QRect>
 #include <QString>
+#include <QWidget>
 #include <array>
 #include <functional>
 #include <optional>
@@ -52,7 +52,7 @@ struct PageLoaders {
 
 class PageManager : public QObject {
     Q_OBJECT
-public:
+  public:
     // Listens to the bar: its toolbar opens and closes pages, a move docks
     // them again, hiding it hides them.
     PageManager(ui::MainBar& bar, const settings::Settings& s, PageLoaders loaders = {},
@@ -81,7 +81,7 @@ public:
     ui::CustomersPage* customersPage() const;
     ui::SettingsPage* settingsPage() const;
 
-private:
+  private:
     template <class Page>
     Page* create();
 

@@ -29,7 +29,8 @@
 namespace shell {
 
 QString fatalMessage(std::string_view message) {
-    return QStringLiteral("运行时出错!\n\n错误信息：") + QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())) +
+    return QStringLiteral("运行时出错!\n\n错误信息：") +
+           QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())) +
            QStringLiteral("\n");
 }
 
@@ -48,7 +49,7 @@ void installFatalHandler(std::function<void(int)> endProcess) {
 
 // Windows delivers the hot key as a window message to the main bar.
 class Shell::NativeHotKeyFilter : public QAbstractNativeEventFilter {
-public:
+  public:
     explicit NativeHotKeyFilter(Shell& shell) : shell_(shell) {}
     bool nativeEventFilter(const QByteArray&, void* message, qintptr*) override {
         const int id = shell_.platform_.hotKeyIdFromNativeMessage(message);
@@ -57,7 +58,7 @@ public:
         return true;
     }
 
-private:
+  private:
     Shell& shell_;
 };
 
@@ -71,11 +72,12 @@ Shell::~Shell() {
 
 std::optional<int> Shell::start() {
     // 1. Work in the program's folder, where its tables lie.
-    const QString folder =
-        options_.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : options_.programFolder;
+    const QString folder = options_.programFolder.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                            : options_.programFolder;
     QDir::setCurrent(folder);
     programFileName_ = QString::fromStdString(platform_.currentExecutableName());
-    if (programFileName_.isEmpty()) programFileName_ = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+    if (programFileName_.isEmpty())
+        programFileName_ = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
 
     // 2. The process-wide state starts empty.
     settings_ = settings::Settings{};
@@ -85,10 +87,12 @@ std::optional<int> Shell::start() {
     createMainBar();
 
     // 4. One copy per logon.
-    const auto check = platform::ensureSingleInstance(platform_, programFileName_.toStdString(), [] {
-        ui::dialogs().message(QString::fromUtf8(text::kAlreadyRunning), ui::MessageIcon::Information,
-                              QString::fromUtf8(text::kAlreadyRunningCaption));
-    });
+    const auto check =
+        platform::ensureSingleInstance(platform_, programFileName_.toStdString(), [] {
+            ui::dialogs().message(QString::fromUtf8(text::kAlreadyRunning),
+                                  ui::MessageIcon::Information,
+                                  QString::fromUtf8(text::kAlreadyRunningCaption));
+        });
     if (check == platform::InstanceCheck::anotherCopyRuns) return 0;
 
     // 5. to 7.
@@ -143,7 +147,8 @@ void Shell::createMainBar() {
 
     connect(bar_->按钮1, &QAbstractButton::clicked, this, &Shell::hideMainBar);
     connect(bar_->结束按钮, &QAbstractButton::clicked, this, &Shell::closeMainBar);
-    connect(bar_->超级按钮1, &QAbstractButton::clicked, this, [this] { platform_.startCalculator(); });
+    connect(bar_->超级按钮1, &QAbstractButton::clicked, this,
+            [this] { platform_.startCalculator(); });
 }
 
 void Shell::registerHotKey() {
@@ -234,16 +239,16 @@ void Shell::trayActivated(QSystemTrayIcon::ActivationReason reason) {
 bool Shell::eventFilter(QObject* watched, QEvent* event) {
     if (watched == bar_.get()) {
         switch (event->type()) {
-        case QEvent::WindowStateChange:
-            // Minimised by any means: the pages go as when the bar is hidden.
-            if (bar_->isMinimized()) pages_->hidePages();
-            break;
-        case QEvent::Close:
-            removeTrayIcon();
-            QCoreApplication::quit();
-            break;
-        default:
-            break;
+            case QEvent::WindowStateChange:
+                // Minimised by any means: the pages go as when the bar is hidden.
+                if (bar_->isMinimized()) pages_->hidePages();
+                break;
+            case QEvent::Close:
+                removeTrayIcon();
+                QCoreApplication::quit();
+                break;
+            default:
+                break;
         }
     }
     return QObject::eventFilter(watched, event);

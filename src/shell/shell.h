@@ -51,7 +51,7 @@ struct ShellOptions {
 
 class Shell : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit Shell(platform::Platform& platform, ShellOptions options = {});
     ~Shell() override;
 
@@ -83,10 +83,10 @@ public:
     void closeMainBar();
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void createMainBar();
     void registerHotKey();
     void moveMainBarToTop();

@@ -1,4 +1,6 @@
 // The project list on the settings page and the entry page's item box.
+#include "project_list.h"
+
 #include <gtest/gtest.h>
 
 #include <QListWidget>
@@ -6,7 +8,6 @@
 #include "combo_box.h"
 #include "edit_box.h"
 #include "entry_page.h"
-#include "project_list.h"
 #include "scripted_dialogs.h"
 #include "settings_page.h"
 #include "settings_table.h"
@@ -34,7 +35,7 @@ RecordedMessage msg(const char* text, MessageIcon icon) {
 }
 
 class ProjectListTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { testing_tables::createProjectTable(table()); }
     std::string table() const { return folder_.file("项目.edb"); }
 
@@ -63,7 +64,8 @@ TEST_F(ProjectListTest, SameNameTwiceThenOneDeleted) {
     // shows what is left in record order.
     removeAt(2);
     EXPECT_EQ(listed(settings_), (QStringList{"照片", "相框"}));
-    EXPECT_EQ(projects::readProjects(table()), (std::vector<std::string>{gbk("照片"), gbk("相框")}));
+    EXPECT_EQ(projects::readProjects(table()),
+              (std::vector<std::string>{gbk("照片"), gbk("相框")}));
     EXPECT_TRUE(dialogs_.messages().isEmpty());
 }
 
@@ -83,7 +85,8 @@ TEST_F(ProjectListTest, EmptyNameIsRefused) {
 
 TEST_F(ProjectListTest, NameTheTableCannotHoldIsRefused) {
     add(QStringLiteral("框😀"));
-    EXPECT_EQ(dialogs_.messages(), (QList{msg("内容中的字符“😀”无法保存，请修改！", MessageIcon::Warning)}));
+    EXPECT_EQ(dialogs_.messages(),
+              (QList{msg("内容中的字符“😀”无法保存，请修改！", MessageIcon::Warning)}));
     EXPECT_EQ(projects::readProjects(table()), std::vector<std::string>{});
     EXPECT_EQ(settings_.编辑框项目->text(), QStringLiteral("框😀"));
 }

@@ -17,7 +17,7 @@ namespace {
 std::string g(std::string_view utf8) { return gbk(utf8); }
 
 class ProjectTable : public ::testing::Test {
-protected:
+  protected:
     void create() { testing_tables::createProjectTable(path_); }
     std::int32_t recordCount() {
         tables::TableFile t;

@@ -1,5 +1,7 @@
 // The settings page: showing the settings, the password radio buttons and
 // "全部保存" with its messages.
+#include "settings_page.h"
+
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -10,7 +12,6 @@
 #include "edit_box.h"
 #include "radio_button.h"
 #include "scripted_dialogs.h"
-#include "settings_page.h"
 #include "settings_page_actions.h"
 #include "settings_table.h"
 
@@ -25,7 +26,7 @@ const QColor kWhite(255, 255, 255);
 const QColor kGrey(128, 128, 128);
 
 class SettingsPageTest : public ::testing::Test {
-protected:
+  protected:
     std::string tablePath() const { return folder_.file("设置.edb"); }
     void save() { settings::saveSettings(page_, tablePath()); }
     QList<RecordedMessage> shown() const { return dialogs_.messages(); }
@@ -73,8 +74,9 @@ TEST_F(SettingsPageTest, NoPasswordShowsTheDisabledModeOnGrey) {
 
 TEST_F(SettingsPageTest, CheckBoxesFollowFieldOrder) {
     const auto boxes = settings::switchBoxes(page_);
-    const char* captions[] = {"记账录入", "记账日期", "修改删除", "模糊搜索", "时间搜索", "组合搜索",
-                              "添加客户", "修改客户", "删除客户", "登录密码", "查询密码", "客户密码"};
+    const char* captions[] = {"记账录入", "记账日期", "修改删除", "模糊搜索",
+                              "时间搜索", "组合搜索", "添加客户", "修改客户",
+                              "删除客户", "登录密码", "查询密码", "客户密码"};
     for (int i = 0; i < settings::kSwitchCount; ++i)
         EXPECT_EQ(boxes[i]->text(), QString::fromUtf8(captions[i])) << i;
 }

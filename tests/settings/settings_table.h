@@ -19,12 +19,13 @@ inline std::string gbk(std::string_view utf8) { return convert::utf8ToGbk(utf8).
 
 // A fresh folder under the temporary directory, removed again on destruction.
 class TempFolder {
-public:
+  public:
     TempFolder() {
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
         path_ = std::filesystem::temp_directory_path() /
                 ("lanhe_" + std::string(test ? test->test_suite_name() : "x") + "_" +
-                 std::string(test ? test->name() : "y") + "_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+                 std::string(test ? test->name() : "y") + "_" +
+                 std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
@@ -35,7 +36,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::string file(std::string_view name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -25,7 +25,7 @@ struct FatalError : std::runtime_error {
 };
 
 class SettingsTable : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         tables::setFatalHandler([](std::string_view m) { throw FatalError(std::string(m)); });
     }
@@ -93,7 +93,8 @@ TEST_F(SettingsTable, EachSwitchLandsInItsOwnMember) {
         createWith("", sw, TableValue::integer(0));
         const Settings s = settings::readSettings(path_);
         for (int i = 0; i < settings::kSwitchCount; ++i)
-            EXPECT_EQ(s.*settings::kSwitchMembers[i], i == on) << "switch " << on << " member " << i;
+            EXPECT_EQ(s.*settings::kSwitchMembers[i], i == on)
+                << "switch " << on << " member " << i;
     }
 }
 

@@ -28,7 +28,7 @@ namespace {
 constexpr int kEntry = 1, kQuery = 3, kCustomers = 5, kSettings = 7;
 
 class PagesTest : public ::testing::Test {
-protected:
+  protected:
     PagesTest() {
         bar_.move(100, 2);
         bar_.show();
@@ -65,11 +65,13 @@ TEST(PageGeometry, ToolbarPositions) {
     EXPECT_EQ(shell::pageAtToolbarPosition(3), PageId::Query);
     EXPECT_EQ(shell::pageAtToolbarPosition(5), PageId::Customers);
     EXPECT_EQ(shell::pageAtToolbarPosition(7), PageId::Settings);
-    for (int p : {-1, 0, 2, 4, 6, 8, 9}) EXPECT_EQ(shell::pageAtToolbarPosition(p), std::nullopt) << p;
+    for (int p : {-1, 0, 2, 4, 6, 8, 9})
+        EXPECT_EQ(shell::pageAtToolbarPosition(p), std::nullopt) << p;
 }
 
 TEST(PageGeometry, DockedUnderTheBarWithItsWidth) {
-    EXPECT_EQ(shell::dockedFrame(QRect(10, 2, 700, 75), QRect(0, 0, 650, 520)), QRect(10, 77, 700, 520));
+    EXPECT_EQ(shell::dockedFrame(QRect(10, 2, 700, 75), QRect(0, 0, 650, 520)),
+              QRect(10, 77, 700, 520));
     EXPECT_EQ(shell::dockedFrame(QRect(-30, 400, 702, 80), QRect(5, 5, 700, 800)),
               QRect(-30, 480, 702, 800));
 }
@@ -114,8 +116,8 @@ TEST_F(PagesTest, WrongPasswordAsksAgainUntilRight) {
     click(kCustomers);
     EXPECT_TRUE(shown(PageId::Customers));
     EXPECT_EQ(dialogs_.passwordTitles().size(), 3);
-    const ui::RecordedMessage wrong{QStringLiteral("输入密码有误，请重新输入！"), MessageIcon::Error,
-                                    QStringLiteral("信息：")};
+    const ui::RecordedMessage wrong{QStringLiteral("输入密码有误，请重新输入！"),
+                                    MessageIcon::Error, QStringLiteral("信息：")};
     EXPECT_EQ(dialogs_.messages(), (QList{wrong, wrong}));
     EXPECT_EQ(loads_[2], 1);
 }
@@ -178,8 +180,9 @@ TEST_F(PagesTest, PageIsOwnedByTheBarAndDockedUnderIt) {
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->parentWidget(), &bar_);
     EXPECT_TRUE(page->isWindow());
-    EXPECT_EQ(page->frameGeometry(), QRect(bar_.frameGeometry().left(), bar_.frameGeometry().bottom() + 1,
-                                           bar_.frameGeometry().width(), 800));
+    EXPECT_EQ(page->frameGeometry(),
+              QRect(bar_.frameGeometry().left(), bar_.frameGeometry().bottom() + 1,
+                    bar_.frameGeometry().width(), 800));
 }
 
 TEST_F(PagesTest, MovingTheBarTakesEveryCreatedPage) {

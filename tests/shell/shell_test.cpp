@@ -40,7 +40,7 @@ RecordedMessage msg(const char* text, MessageIcon icon, const char* caption = "�
 const RecordedMessage kWrong = msg("输入密码有误，请重新输入！", MessageIcon::Error);
 
 class ShellTest : public ::testing::Test {
-protected:
+  protected:
     ShellTest() : previousFolder_(QDir::currentPath()) {}
     ~ShellTest() override { QDir::setCurrent(previousFolder_); }
 
@@ -115,13 +115,14 @@ TEST_F(ShellTest, AnotherCopyRuns) {
     writeSettings(stored);
     auto& s = makeShell();
     EXPECT_EQ(s.start(), 0);
-    EXPECT_EQ(dialogs_.messages(),
-              (QList{msg("检测到有相同程序在运行，请勿重复运行！", MessageIcon::Information, "友情提醒:")}));
+    EXPECT_EQ(dialogs_.messages(), (QList{msg("检测到有相同程序在运行，请勿重复运行！",
+                                              MessageIcon::Information, "友情提醒:")}));
     // The running copy's minimised window is restored and activated ...
     EXPECT_EQ(platform_.activeWindow, 7u);
     EXPECT_FALSE(platform_.windows[0].iconic);
     // ... and nothing else of start-up runs here.
-    for (const std::string& call : platform_.calls) EXPECT_EQ(call.rfind("registerHotKey", 0), std::string::npos);
+    for (const std::string& call : platform_.calls)
+        EXPECT_EQ(call.rfind("registerHotKey", 0), std::string::npos);
     EXPECT_TRUE(dialogs_.passwordTitles().isEmpty());
     EXPECT_FALSE(s.mainBar().isVisible());
     EXPECT_EQ(s.trayIcon(), nullptr);
@@ -282,7 +283,8 @@ TEST_F(ShellTest, HidingTheBarDoesNotEndTheRun) {
 // ---- the fatal run-time error
 
 TEST(FatalError, MessageText) {
-    EXPECT_EQ(shell::fatalMessage("指定字段不存在"), QStringLiteral("运行时出错!\n\n错误信息：指定字段不存在\n"));
+    EXPECT_EQ(shell::fatalMessage("指定字段不存在"),
+              QStringLiteral("运行时出错!\n\n错误信息：指定字段不存在\n"));
 }
 
 TEST(FatalError, ShowsTheMessageAndEndsWithMinusOne) {
@@ -310,6 +312,8 @@ TEST(FatalErrorDeathTest, ProcessExitCode) {
             shell::installFatalHandler();
             tables::fatalError(tables::kNoSuchField);
         },
-        [](int status) { return ::testing::ExitedWithCode(255)(status) || ::testing::ExitedWithCode(-1)(status); },
+        [](int status) {
+            return ::testing::ExitedWithCode(255)(status) || ::testing::ExitedWithCode(-1)(status);
+        },
         "");
 }

@@ -3,7 +3,6 @@
 // shows the main bar, and dragging the bar takes the open page with it.
 // The windows are driven and inspected with xdotool, xprop and xwininfo.
 #include <gtest/gtest.h>
-
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -98,7 +97,7 @@ std::string waitForWindow(pid_t pid, const std::string& title) {
 }
 
 class Program {
-public:
+  public:
     explicit Program(const fs::path& executable) {
         const std::string path = executable.string();
         char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
@@ -119,13 +118,14 @@ public:
     // The exit code, or nullopt when the program still runs after `limit`.
     std::optional<int> waitForExit(std::chrono::milliseconds limit = 10s) {
         int status = 0;
-        const bool ended = waitFor([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, limit);
+        const bool ended =
+            waitFor([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, limit);
         if (!ended) return std::nullopt;
         exited_ = true;
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
-private:
+  private:
     pid_t pid_ = 0;
     bool exited_ = false;
 };
@@ -135,15 +135,16 @@ constexpr std::pair<int, int> kEntryButton{45, 50};
 constexpr std::pair<int, int> kSettingsButton{305, 50};
 
 class EndToEnd : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_FALSE(sh("command -v xdotool").empty()) << "xdotool is missing (scripts/setup.sh)";
         ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run through run_x11.sh";
         // The program works in its own folder: a copy beside fresh tables.
         program_ = folder_.path() / "lanhe-ledger";
         fs::copy_file(LANHE_PROGRAM, program_);
-        ASSERT_EQ(std::system((std::string("\"") + LANHE_EDBTOOL + "\" init \"" + folder_.path().string() +
-                               "\" >/dev/null").c_str()),
+        ASSERT_EQ(std::system((std::string("\"") + LANHE_EDBTOOL + "\" init \"" +
+                               folder_.path().string() + "\" >/dev/null")
+                                  .c_str()),
                   0);
     }
 
@@ -246,11 +247,11 @@ TEST_F(EndToEnd, DraggingTheBarTakesTheOpenPage) {
 
     // Drag by an empty spot of the title row.
     const int fromX = b.x + 300, fromY = b.y + 12;
-    std::string drag = "xdotool mousemove --sync " + std::to_string(fromX) + " " + std::to_string(fromY) +
-                       " mousedown 1";
+    std::string drag = "xdotool mousemove --sync " + std::to_string(fromX) + " " +
+                       std::to_string(fromY) + " mousedown 1";
     for (int step = 1; step <= 10; ++step)
-        drag += " mousemove --sync " + std::to_string(fromX - 12 * step) + " " + std::to_string(fromY + 25 * step) +
-                " sleep 0.05";
+        drag += " mousemove --sync " + std::to_string(fromX - 12 * step) + " " +
+                std::to_string(fromY + 25 * step) + " sleep 0.05";
     drag += " mouseup 1";
     sh(drag);
 
@@ -258,10 +259,12 @@ TEST_F(EndToEnd, DraggingTheBarTakesTheOpenPage) {
     EXPECT_TRUE(waitFor([&] {
         moved = geometry(bar);
         return moved.x == b.x - 120 && moved.y == b.y + 250;
-    })) << moved.x << "," << moved.y;
+    })) << moved.x
+        << "," << moved.y;
     EXPECT_TRUE(waitFor([&] {
         p = geometry(page);
         return p.x == moved.x && p.y == moved.y + moved.height && p.width == moved.width;
-    })) << p.x << "," << p.y << " " << p.width;
+    })) << p.x
+        << "," << p.y << " " << p.width;
     EXPECT_TRUE(viewable(page));
 }
