@@ -86,6 +86,20 @@ TEST_F(EdbtoolRecords, TextIsCutToItsWidthAndDatesBeforeTheEpochCountBack) {
                               line(2, 2, "0,0,0,0,0,0,false,-657434,0,\"12345678\",\"\",\"\""));
 }
 
+TEST_F(EdbtoolRecords, WholeNumbersBeyondSixtyFourBitsSaturateInsteadOfWrapping) {
+    createAllKinds();
+    // Above the largest long integer: the number as it is, converted into
+    // each field's type, never its bits read as a negative long integer.
+    ASSERT_EQ(tool({"append", all_,
+                    "[18446744073709551615,9223372036854775808,9223372036854775808,"
+                    "18446744073709551615,9223372036854775808,18446744073709551615]"})
+                  .status,
+              0);
+    EXPECT_EQ(dump(all_), line(1, 1,
+                               "255,32767,2147483647,9223372036854775807,9.223372e+18,"
+                               "18446744073709551616,false,0,0,\"\",\"\",\"\""));
+}
+
 TEST_F(EdbtoolRecords, WriteChangesOnlyTheGivenFields) {
     createSmall();
     const std::string longMemo(1200, 'z');

@@ -92,11 +92,16 @@ tables::TableError valueFromJson(const nlohmann::json& j, const tables::FieldDes
                 std::int32_t ref = 0;
                 if (!subRefFrom(d, ref)) return kWrongKind;
                 out = TableValue::subRef(ref);
+            } else if (j.is_number_unsigned() &&
+                       j.get<std::uint64_t>() >
+                           static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
+                // Beyond a long integer: the number itself, which each field
+                // type then saturates; its bits as an int64 would be negative.
+                out = TableValue::number(d);
             } else if (j.is_number_integer()) {
                 out = TableValue::integer(j.get<std::int64_t>());
             } else {
-                // Large unsigned values and fractions go as doubles.
-                out = TableValue::number(d);
+                out = TableValue::number(d);  // fractions and exponents
             }
             return 0;
         }
