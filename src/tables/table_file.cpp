@@ -600,11 +600,13 @@ bool TableFile::markDeleted() {
     Impl& im = *impl_;
     if (im.cursor < 0) return fail(-60);
     const std::int64_t slot = im.cursor;
-    ByteLockGuard recordLock;
-    if (TableError e = recordLock.acquire(im.locks, im.slotOffset(slot))) return fail(e);
+    // A slot past the file is refused before its lock is asked for (another
+    // process appending there may hold it); write looks only under the lock.
     const std::int64_t length = im.file->size();
     if (length < 0) return fail(static_cast<TableError>(length));
     if (im.slotOffset(slot) >= length) return fail(-60);
+    ByteLockGuard recordLock;
+    if (TableError e = recordLock.acquire(im.locks, im.slotOffset(slot))) return fail(e);
     std::uint8_t buf[4];
     if (im.readPlain(im.slotOffset(slot), buf, 4) != 4) return fail(-46);
     const std::int32_t id = getI32(buf);

@@ -184,6 +184,26 @@ TEST_F(ForeignLockTest, ALockedMemoBlockFailsTheOpen) {
     EXPECT_EQ(t.read("m"), TableValue::text("memo"));
 }
 
+// Another process appending holds the lock byte of the slot after the last
+// one; marking there is refused for the missing record before any lock is
+// asked for, while write looks at the file's end only under the record lock.
+TEST_F(ForeignLockTest, MarkingAtTheEndFailsWith60EvenWhileItsByteIsLocked) {
+    TableFile t;
+    ASSERT_TRUE(t.open(at("t"), "k"));
+    auto other = foreign();
+    ASSERT_EQ(other->lock(slot(4), 1), 0);
+    ASSERT_TRUE(t.goTo(3));
+    ASSERT_TRUE(t.skip());
+    ASSERT_EQ(t.recordNumber(), 4);
+    EXPECT_FALSE(t.markDeleted());
+    EXPECT_EQ(lastTableError(), -60);
+    EXPECT_FALSE(t.write({TableValue::integer(9)}));
+    EXPECT_EQ(lastTableError(), -13);
+    other->unlock(slot(4), 1);
+    EXPECT_FALSE(t.markDeleted());
+    EXPECT_EQ(lastTableError(), -60);
+}
+
 TEST_F(ForeignLockTest, TheCountLockIsRetriedForCountSkipAndGoToOnly) {
     auto other = foreign();
     FaultFileSystem ffs;
