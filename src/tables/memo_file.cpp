@@ -123,10 +123,12 @@ TableError MemoFile::write(std::string_view value, std::int32_t oldFirst, std::i
     // The old chain, as far as it is sound: blocks inside the file, in use,
     // each pointing back at its predecessor. Whatever lies beyond a broken
     // link may belong to another value or to the free list and is left alone.
+    // A block that cannot be read or locked fails the write before anything
+    // is written: cut short there, the chain's later blocks would be lost.
     std::vector<std::int32_t> old;
     for (std::int32_t b = oldFirst, prev = 0; b != 0 && inFile(b) && std::ssize(old) < count;) {
         BlockLinks l;
-        if (readLinks(b, l) != 0) break;
+        if (TableError e = readLinks(b, l)) return e;
         if (l.used < 1 || l.used > kBlockData || l.prev != prev) break;
         old.push_back(b);
         prev = b;

@@ -204,6 +204,32 @@ TEST_F(ForeignLockTest, MarkingAtTheEndFailsWith60EvenWhileItsByteIsLocked) {
     EXPECT_EQ(lastTableError(), -60);
 }
 
+// A block of the old chain that another process holds fails the write before
+// anything is written; the chain is not cut short there (which would lose
+// its later blocks to no chain and no free list).
+TEST_F(ForeignLockTest, ALockedBlockOfTheOldChainFailsTheWriteAndChangesNothing) {
+    TableFile t;
+    ASSERT_TRUE(t.open(at("t"), "k"));
+    const std::string longMemo(1200, 'l');
+    ASSERT_TRUE(t.append({TableValue::integer(4), TableValue::text(longMemo)}));  // 4 5 6
+    const Bytes table = readFile(dir / "t.EDB"), memo = readFile(dir / "t.EDT");
+    auto other = foreign("t.EDT");
+    ASSERT_EQ(other->lock(5 * 512, 1), 0);
+    EXPECT_FALSE(t.write({TableValue(), TableValue::text("short")}));
+    EXPECT_EQ(lastTableError(), -13);
+    EXPECT_FALSE(t.write({TableValue(), TableValue::text(std::string(1700, 'x'))}));
+    EXPECT_EQ(lastTableError(), -13);
+    EXPECT_EQ(readFile(dir / "t.EDB"), table);
+    EXPECT_EQ(readFile(dir / "t.EDT"), memo);
+    other->unlock(5 * 512, 1);
+    EXPECT_EQ(t.read("m").asText(), longMemo);
+    // Once it is let go, the value takes block 4 and frees 5 and 6, the
+    // end of the file, which is then cut back to block 3.
+    ASSERT_TRUE(t.write({TableValue(), TableValue::text("short")}));
+    EXPECT_EQ(t.read("m").asText(), "short");
+    EXPECT_EQ(readFile(dir / "t.EDT").size(), 5u * 512);
+}
+
 TEST_F(ForeignLockTest, TheCountLockIsRetriedForCountSkipAndGoToOnly) {
     auto other = foreign();
     FaultFileSystem ffs;
