@@ -112,21 +112,19 @@ TableError MemoFile::read(std::int32_t first, std::string& out) {
 TableError MemoFile::write(std::string_view value, std::int32_t oldFirst, std::int32_t& newFirst) {
     newFirst = 0;
     if (value.empty() && oldFirst == 0) return 0;
-
-    ByteLockGuard headerLock;
-    if (TableError e = headerLock.acquire(locks_, 0)) return e;
-    MemoHeader h;
-    if (readHeader(file_, scrambler_, h) != 0) return kMemoFailed;
-    const std::int32_t count = h.blockCount;
-    auto inFile = [&](std::int32_t b) { return b >= 1 && b < h.blockCount; };
+    const std::size_t needed = (value.size() + kBlockData - 1) / kBlockData;
 
     // The old chain, as far as it is sound: blocks inside the file, in use,
     // each pointing back at its predecessor. Whatever lies beyond a broken
     // link may belong to another value or to the free list and is left alone.
     // A block that cannot be read or locked fails the write before anything
     // is written: cut short there, the chain's later blocks would be lost.
+    const std::int64_t size = file_.size();
+    if (size < 0) return kMemoFailed;
+    const std::int64_t fileBlocks = size / kBlockSize;
     std::vector<std::int32_t> old;
-    for (std::int32_t b = oldFirst, prev = 0; b != 0 && inFile(b) && std::ssize(old) < count;) {
+    for (std::int32_t b = oldFirst, prev = 0;
+         b >= 1 && b < fileBlocks && std::ssize(old) < fileBlocks;) {
         BlockLinks l;
         if (TableError e = readLinks(b, l)) return e;
         if (l.used < 1 || l.used > kBlockData || l.prev != prev) break;
@@ -134,6 +132,24 @@ TableError MemoFile::write(std::string_view value, std::int32_t oldFirst, std::i
         prev = b;
         b = l.next;
     }
+
+    // The header (and its lock byte at offset 0) is needed only when the
+    // free list or the block count is: when the new chain needs more blocks
+    // than the old one had, or leaves some of them over.
+    ByteLockGuard headerLock;
+    MemoHeader h;
+    if (needed != old.size()) {
+        if (TableError e = headerLock.acquire(locks_, 0)) return e;
+        if (readHeader(file_, scrambler_, h) != 0) return kMemoFailed;
+        // Blocks the header does not count are no chain's.
+        auto cut =
+            std::find_if(old.begin(), old.end(), [&](std::int32_t b) { return b >= h.blockCount; });
+        old.erase(cut, old.end());
+    } else {
+        h.blockCount = static_cast<std::int32_t>(std::min<std::int64_t>(fileBlocks, INT32_MAX));
+    }
+    const std::int32_t count = h.blockCount;
+    auto inFile = [&](std::int32_t b) { return b >= 1 && b < h.blockCount; };
 
     bool headerDirty = false;
     std::size_t reused = 0;
@@ -161,7 +177,6 @@ TableError MemoFile::write(std::string_view value, std::int32_t oldFirst, std::i
     };
 
     TableError result = 0;
-    const std::size_t needed = (value.size() + kBlockData - 1) / kBlockData;
     if (needed > 0) {
         std::int32_t cur = 0;
         result = allocate(cur);

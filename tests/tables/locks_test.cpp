@@ -204,6 +204,31 @@ TEST_F(ForeignLockTest, MarkingAtTheEndFailsWith60EvenWhileItsByteIsLocked) {
     EXPECT_EQ(lastTableError(), -60);
 }
 
+// The memo header's lock byte (offset 0) is asked for only when a value's new
+// chain needs the free list or the block count: a value that fits in the
+// blocks of the old one is written while another process holds that byte.
+TEST_F(ForeignLockTest, TheMemoHeaderIsLockedOnlyWhenTheFreeListOrBlockCountIsUsed) {
+    TableFile t;
+    ASSERT_TRUE(t.open(at("t"), "k"));
+    auto other = foreign("t.EDT");
+    ASSERT_EQ(other->lock(0, 1), 0);
+    ASSERT_TRUE(t.goTo(2));
+    EXPECT_TRUE(t.write({TableValue(), TableValue::text("same")}));
+    EXPECT_EQ(t.read("m").asText(), "same");
+    // A second block would come from the end of the file: the block count.
+    EXPECT_FALSE(t.write({TableValue(), TableValue::text(std::string(600, 'x'))}));
+    EXPECT_EQ(lastTableError(), -13);
+    // An empty value frees the block: the free list.
+    EXPECT_FALSE(t.write({TableValue(), TableValue::text("")}));
+    EXPECT_EQ(lastTableError(), -13);
+    EXPECT_FALSE(t.append({TableValue::integer(4), TableValue::text("new")}));
+    EXPECT_EQ(lastTableError(), -13);
+    EXPECT_EQ(t.read("m").asText(), "same");
+    other->unlock(0, 1);
+    EXPECT_TRUE(t.write({TableValue(), TableValue::text(std::string(600, 'x'))}));
+    EXPECT_EQ(t.read("m").asText(), std::string(600, 'x'));
+}
+
 // A block of the old chain that another process holds fails the write before
 // anything is written; the chain is not cut short there (which would lose
 // its later blocks to no chain and no free list).
