@@ -14,4 +14,8 @@ RadioButton::RadioButton(QWidget* parent) : QRadioButton(parent) {
     });
 }
 
+void RadioButton::nextCheckState() {
+    if (!isChecked()) setChecked(true);
+}
+
 }  // namespace ui

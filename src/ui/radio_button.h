@@ -11,6 +11,11 @@ class RadioButton : public QRadioButton {
     Q_OBJECT
   public:
     explicit RadioButton(QWidget* parent = nullptr);
+
+  protected:
+    // A click on a checked button leaves it checked, as on every platform's
+    // radio buttons; only code (and the sibling rule) clears it.
+    void nextCheckState() override;
 };
 
 }  // namespace ui

@@ -106,6 +106,10 @@ TEST(RadioButton, CheckingOneClearsItsSiblingsAndBothCanBeCleared) {
     QTest::mouseClick(&settled, Qt::LeftButton, {}, QPoint(6, 8));
     EXPECT_TRUE(settled.isChecked());
     EXPECT_FALSE(unsettled.isChecked());
+    // A second click on the checked button keeps the operator's choice.
+    QTest::mouseClick(&settled, Qt::LeftButton, {}, QPoint(6, 8));
+    EXPECT_TRUE(settled.isChecked());
+    EXPECT_FALSE(unsettled.isChecked());
 }
 
 TEST(ComboBox, TypingDropsTheSelectedEntryButKeepsTheText) {
