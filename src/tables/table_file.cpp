@@ -203,10 +203,18 @@ TableValue TableFile::Impl::readField(int index) {
             return layout::emptyValue(f);
         }
         const std::uint8_t* p = view->record + f.offset;
-        TableValue v =
-            layout::isMemoType(f.type) ? memoValue(f, getI32(p), error) : layout::decodeField(f, p);
-        setLastTableError(error);
-        return v;
+        if (!layout::isMemoType(f.type)) {
+            setLastTableError(0);
+            return layout::decodeField(f, p);
+        }
+        if (view->locked) {
+            TableValue v = memoValue(f, getI32(p), error);
+            setLastTableError(error);
+            return v;
+        }
+        // The copy came from a batch read earlier: another process may have
+        // rewritten the value since (under the record's lock). The chain is
+        // followed as the record-by-record read follows it, below.
     }
     if (cursor < 0) {
         setLastTableError(-60);
@@ -756,6 +764,7 @@ bool TableFile::find(const std::function<bool()>& predicate) {
                 break;
             }
             view.stale = false;
+            view.locked = true;  // recordLock is held while the predicate runs
             im.view = &view;
             im.cursor = slot;
             bool hit = predicate();

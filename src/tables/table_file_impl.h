@@ -20,6 +20,7 @@ struct RecordView {
     const std::uint8_t* record = nullptr;  // unscrambled slot bytes
     TableError error = 0;                  // non-zero: the slot could not be read
     bool stale = false;                    // written meanwhile: answer from the file
+    bool locked = false;                   // the record's lock is held while it is current
 };
 
 struct TableFile::Impl {

@@ -255,6 +255,40 @@ TEST_F(ForeignLockTest, ALockedBlockOfTheOldChainFailsTheWriteAndChangesNothing)
     EXPECT_EQ(readFile(dir / "t.EDT").size(), 5u * 512);
 }
 
+// The walk reads records in batches, but a memo value is read as the
+// record-by-record loop reads it: under the record's lock, from the first
+// block the record holds at that moment, not the one in the batch's copy.
+TEST_F(ForeignLockTest, TheWalkFollowsMemoChainsUnderTheRecordLock) {
+    // Another process, through links (a second name for the same files).
+    std::filesystem::create_hard_link(dir / "t.EDB", dir / "l.EDB");
+    std::filesystem::create_hard_link(dir / "t.EDT", dir / "l.EDT");
+    TableFile t, other;
+    ASSERT_TRUE(t.open(at("t"), "k"));
+    ASSERT_TRUE(other.open(at("l"), "k"));
+    auto lockOf3 = foreign();
+    const std::string longMemo(700, 'v');
+    std::vector<std::pair<std::string, TableError>> seen;
+    ASSERT_TRUE(t.forEachRecord([&] {
+        if (t.recordNumber() == 1) {
+            // Record 2's value goes (block 2 to the free list), record 3's
+            // grows into block 3 and then block 2.
+            EXPECT_TRUE(other.goTo(2));
+            EXPECT_TRUE(other.write({TableValue(), TableValue::text("")}));
+            EXPECT_TRUE(other.goTo(3));
+            EXPECT_TRUE(other.write({TableValue(), TableValue::text(longMemo)}));
+            EXPECT_EQ(lockOf3->lock(slot(3), 1), 0);
+        }
+        std::string m = t.read("m").asText();
+        seen.emplace_back(m, lastTableError());
+        return true;
+    }));
+    EXPECT_EQ(seen,
+              (std::vector<std::pair<std::string, TableError>>{{"memo", 0}, {"", 0}, {"", -13}}));
+    lockOf3->unlock(slot(3), 1);
+    ASSERT_TRUE(t.goTo(3));
+    EXPECT_EQ(t.read("m").asText(), longMemo);
+}
+
 TEST_F(ForeignLockTest, TheCountLockIsRetriedForCountSkipAndGoToOnly) {
     auto other = foreign();
     FaultFileSystem ffs;
