@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds the program and edbtool, creates the four
 # tables beside the program where they are missing (edbtool init keeps the
-# ones that exist) and starts the program in its folder. Needs a display.
+# ones that exist), gives new ones sample data, and starts the program in
+# its folder. Needs a display.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -19,6 +20,9 @@ cmake --build build -j "$(nproc)" --target lanhe-ledger edbtool
 
 bin="$root/build/bin"
 "$bin/edbtool" init "$bin"
+# Tables made just now get a few days of sample business; existing data is
+# never touched.
+bash scripts/sample-data.sh "$bin/edbtool" "$bin"
 cd "$bin"
 # The single-instance check, the bring-forward and the Ctrl+B hot key work on
 # X11 windows; on a Wayland desktop the program runs through XWayland.
