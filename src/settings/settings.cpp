@@ -15,13 +15,8 @@ namespace {
 // Field names and file names as the table library takes them.
 std::string gbk(std::string_view utf8) { return convert::utf8ToGbk(utf8).value(); }
 
-std::string fileNameForTables(std::string_view utf8) {
-#ifdef _WIN32
-    return gbk(utf8);
-#else
-    return std::string(utf8);
-#endif
-}
+// File names go to the table layer as UTF-8 on every platform.
+std::string fileNameForTables(std::string_view utf8) { return std::string(utf8); }
 
 }  // namespace
 

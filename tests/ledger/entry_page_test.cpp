@@ -171,7 +171,7 @@ TEST_F(EntryPageWithoutTableTest, SavingWithTheTableMissingKeepsTheForm) {
     EXPECT_EQ(e<QLineEdit>("编辑框金额")->text(), "12");
     EXPECT_EQ(e<QLineEdit>("编辑框备注")->text(), q("备注"));
     EXPECT_TRUE(e<QRadioButton>("单选框未结")->isChecked());
-    EXPECT_FALSE(std::filesystem::exists(kLedgerFileName));
+    EXPECT_FALSE(std::filesystem::exists(ledger::testing::utf8Path(kLedgerFileName)));
 }
 
 // ----------------------------------------------------------------- history

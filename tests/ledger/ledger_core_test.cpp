@@ -144,7 +144,7 @@ TEST_F(LedgerScanTest, TableIsClosedAfterEveryOperation) {
 }
 
 TEST_F(LedgerScanTest, WrongFieldTypeIsTheFatalTypeError) {
-    std::filesystem::remove(kLedgerFileName);
+    std::filesystem::remove(ledger::testing::utf8Path(kLedgerFileName));
     auto fields = ledgerFields();
     fields[3] = {std::string(field::金额), tables::FieldType::Text, 0, 20};
     ASSERT_EQ(tables::createTable(kLedgerFileName, kLedgerPassword, fields), 0);
@@ -166,7 +166,7 @@ TEST_F(LedgerScanTest, WrongFieldTypeIsTheFatalTypeError) {
 }
 
 TEST_F(LedgerScanTest, MissingFieldIsTheFatalFieldError) {
-    std::filesystem::remove(kLedgerFileName);
+    std::filesystem::remove(ledger::testing::utf8Path(kLedgerFileName));
     auto fields = ledgerFields();
     fields.pop_back();
     ASSERT_EQ(tables::createTable(kLedgerFileName, kLedgerPassword, fields), 0);
@@ -193,7 +193,7 @@ TEST_F(LedgerMissingTest, EveryOperationReportsTheFailedOpenAndCreatesNothing) {
     EXPECT_EQ(writeRecord(1, {}), LedgerStatus::OpenFailed);
     EXPECT_EQ(writeStatus(std::vector<std::int32_t>{1}, true), LedgerStatus::OpenFailed);
     EXPECT_EQ(deleteRecord(1), LedgerStatus::OpenFailed);
-    EXPECT_FALSE(std::filesystem::exists(kLedgerFileName));
+    EXPECT_FALSE(std::filesystem::exists(ledger::testing::utf8Path(kLedgerFileName)));
 }
 
 TEST_F(LedgerMissingTest, TableWithAnotherPasswordDoesNotOpen) {

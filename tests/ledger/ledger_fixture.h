@@ -20,6 +20,12 @@
 
 namespace ledger::testing {
 
+// Table paths are UTF-8 bytes on every platform; std::filesystem would read a
+// narrow string in the Windows code page instead.
+inline std::filesystem::path utf8Path(std::string_view utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 // UTF-8 source text to the GBK bytes the table stores.
 inline std::string g(std::string_view utf8) {
     auto gbk = convert::utf8ToGbk(utf8);

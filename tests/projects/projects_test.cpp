@@ -37,7 +37,7 @@ TEST_F(ProjectTable, MissingTable) {
     EXPECT_EQ(projects::readProjects(path_), std::nullopt);
     EXPECT_EQ(projects::appendProject("x", path_), ChangeResult::OpenFailed);
     EXPECT_EQ(projects::removeProject("x", path_), ChangeResult::OpenFailed);
-    EXPECT_FALSE(std::filesystem::exists(path_));
+    EXPECT_FALSE(std::filesystem::exists(testing_tables::utf8Path(path_)));
 }
 
 TEST_F(ProjectTable, EmptyNameIsRefusedSpacesAreAName) {

@@ -17,6 +17,12 @@ namespace testing_tables {
 
 inline std::string gbk(std::string_view utf8) { return convert::utf8ToGbk(utf8).value(); }
 
+// Table paths are UTF-8 bytes on every platform; std::filesystem would read a
+// narrow string in the Windows code page instead.
+inline std::filesystem::path utf8Path(std::string_view utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 // A fresh folder under the temporary directory, removed again on destruction.
 class TempFolder {
   public:

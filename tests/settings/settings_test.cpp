@@ -87,7 +87,7 @@ TEST_F(SettingsTable, MissingFileGivesTheEmptyRecord) {
 
 TEST_F(SettingsTable, EachSwitchLandsInItsOwnMember) {
     for (int on = 0; on < settings::kSwitchCount; ++on) {
-        std::filesystem::remove(path_);
+        std::filesystem::remove(testing_tables::utf8Path(path_));
         settings::Switches sw{};
         sw[on] = true;
         createWith("", sw, TableValue::integer(0));
@@ -117,10 +117,10 @@ TEST_F(SettingsTable, FieldsAreReadByNameNotByPosition) {
 TEST_F(SettingsTable, SkinNumberStoredAsDoubleIsTruncatedTowardZero) {
     createWith("", {}, TableValue::number(3.6), FieldType::Double);
     EXPECT_EQ(settings::readSettings(path_).skinNumber, 3);
-    std::filesystem::remove(path_);
+    std::filesystem::remove(testing_tables::utf8Path(path_));
     createWith("", {}, TableValue::number(-3.6), FieldType::Double);
     EXPECT_EQ(settings::readSettings(path_).skinNumber, -3);
-    std::filesystem::remove(path_);
+    std::filesystem::remove(testing_tables::utf8Path(path_));
     createWith("", {}, TableValue::number(2.9), FieldType::Float);
     EXPECT_EQ(settings::readSettings(path_).skinNumber, 2);
 }
@@ -128,10 +128,10 @@ TEST_F(SettingsTable, SkinNumberStoredAsDoubleIsTruncatedTowardZero) {
 TEST_F(SettingsTable, SkinNumberOfEveryIntegerWidth) {
     createWith("", {}, TableValue::integer(200), FieldType::Byte);
     EXPECT_EQ(settings::readSettings(path_).skinNumber, 200);
-    std::filesystem::remove(path_);
+    std::filesystem::remove(testing_tables::utf8Path(path_));
     createWith("", {}, TableValue::integer(-1234), FieldType::Short);
     EXPECT_EQ(settings::readSettings(path_).skinNumber, -1234);
-    std::filesystem::remove(path_);
+    std::filesystem::remove(testing_tables::utf8Path(path_));
     // A long integer gives its low 32 bits.
     createWith("", {}, TableValue::integer((std::int64_t{5} << 32) + 17), FieldType::Long);
     EXPECT_EQ(settings::readSettings(path_).skinNumber, 17);
@@ -223,7 +223,7 @@ TEST_F(SettingsTable, MismatchIsRefusedInBothModes) {
 TEST_F(SettingsTable, MissingTableOnSave) {
     settings::SettingsForm f;
     EXPECT_EQ(settings::writeSettings(f, path_), SaveResult::OpenFailed);
-    EXPECT_FALSE(std::filesystem::exists(path_));
+    EXPECT_FALSE(std::filesystem::exists(testing_tables::utf8Path(path_)));
 }
 
 TEST_F(SettingsTable, EnabledPasswordKeepsInnerSpacesAndEverySwitch) {
