@@ -72,12 +72,12 @@ void setUpWindow(QWidget* window, int width, int height, const QString& title) {
 
 namespace detail {
 
-void configure(QWidget* control, const ControlSpec& spec) {
-    control->setObjectName(spec.objectName());
-    if (spec.face != Face::Interface) control->setFont(font(spec.face, spec.height));
-    const QString caption = spec.captionText();
+void configure(QWidget* control, const ControlSpec& desc) {
+    control->setObjectName(desc.objectName());
+    if (desc.face != Face::Interface) control->setFont(font(desc.face, desc.height));
+    const QString caption = desc.captionText();
 
-    switch (spec.kind) {
+    switch (desc.kind) {
         case Kind::Label: {
             auto* label = static_cast<QLabel*>(control);
             label->setText(caption);
@@ -136,14 +136,14 @@ void configure(QWidget* control, const ControlSpec& spec) {
     }
 }
 
-void place(QWidget*, std::span<QWidget* const> controls, std::span<const ControlSpec> specs) {
+void place(QWidget*, std::span<QWidget* const> controls, std::span<const ControlSpec> descs) {
     QHash<QString, QWidget*> byName;
     for (QWidget* c : controls) byName.insert(c->objectName(), c);
 
     for (size_t i = 0; i < controls.size(); ++i) {
         QWidget* c = controls[i];
-        const ControlSpec& spec = specs[i];
-        const QString inside = spec.containerName();
+        const ControlSpec& desc = descs[i];
+        const QString inside = desc.containerName();
         if (!inside.isEmpty()) {
             QWidget* container = byName.value(inside);
             Q_ASSERT_X(container, "ui::place", "container missing from the table");
@@ -156,7 +156,7 @@ void place(QWidget*, std::span<QWidget* const> controls, std::span<const Control
                 if (explicitlyHidden) c->hide();
             }
         }
-        c->setGeometry(spec.x, spec.y, spec.width, spec.height);
+        c->setGeometry(desc.x, desc.y, desc.width, desc.height);
     }
 
     // The keyboard goes from control to control in creation order.

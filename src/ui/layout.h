@@ -53,7 +53,7 @@ struct ControlSpec {
 
 template <class Window>
 struct LayoutRow {
-    ControlSpec spec;
+    ControlSpec desc;
     // Creates the control with `parent` and stores it in its member.
     QWidget* (*create)(Window& window, QWidget* parent);
 };
@@ -75,10 +75,10 @@ struct MemberPointer<T * W::*> {
 };
 
 // Name, caption, face and the look of the kind.
-void configure(QWidget* control, const ControlSpec& spec);
+void configure(QWidget* control, const ControlSpec& desc);
 // Puts every control into its container at its rectangle, and orders the
 // keyboard focus by creation.
-void place(QWidget* window, std::span<QWidget* const> controls, std::span<const ControlSpec> specs);
+void place(QWidget* window, std::span<QWidget* const> controls, std::span<const ControlSpec> descs);
 
 }  // namespace detail
 
@@ -95,16 +95,16 @@ QWidget* createInto(typename detail::MemberPointer<decltype(Member)>::Window& wi
 template <class Window>
 void buildLayout(Window& window, std::span<const LayoutRow<Window>> rows) {
     std::vector<QWidget*> controls;
-    std::vector<ControlSpec> specs;
+    std::vector<ControlSpec> descs;
     controls.reserve(rows.size());
-    specs.reserve(rows.size());
+    descs.reserve(rows.size());
     for (const LayoutRow<Window>& row : rows) {
         QWidget* control = row.create(window, &window);
-        detail::configure(control, row.spec);
+        detail::configure(control, row.desc);
         controls.push_back(control);
-        specs.push_back(row.spec);
+        descs.push_back(row.desc);
     }
-    detail::place(&window, controls, specs);
+    detail::place(&window, controls, descs);
 }
 
 }  // namespace ui

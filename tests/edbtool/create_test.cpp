@@ -120,7 +120,7 @@ TEST_P(CreateBadFields, FailWithTheirCodeAndMakeNoFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Specs, CreateBadFields,
+    FieldLists, CreateBadFields,
     ::testing::Values(BadFieldCase{{}, -16}, BadFieldCase{{"a:integer"}, -17},
                       BadFieldCase{{"a"}, -17}, BadFieldCase{{"a:text"}, -19},
                       BadFieldCase{{"a:text:0"}, -19}, BadFieldCase{{"a:text:x"}, -19},

@@ -48,8 +48,8 @@ TYPED_TEST(WindowLayout, EveryControlStandsInItsContainerWithItsCaption) {
     EXPECT_EQ(window.size(), QSize(TypeParam::kWidth, TypeParam::kHeight));
     QSet<QString> names;
     for (const auto& row : TypeParam::layout()) {
-        const ui::ControlSpec& spec = row.spec;
-        const QString name = spec.objectName();
+        const ui::ControlSpec& desc = row.desc;
+        const QString name = desc.objectName();
         SCOPED_TRACE(name.toStdString());
         EXPECT_FALSE(names.contains(name));
         names.insert(name);
@@ -57,15 +57,15 @@ TYPED_TEST(WindowLayout, EveryControlStandsInItsContainerWithItsCaption) {
         const auto found = window.template findChildren<QWidget*>(name);
         ASSERT_EQ(found.size(), 1);
         QWidget* c = found.first();
-        EXPECT_TRUE(ui::kindMatches(spec.kind, c));
+        EXPECT_TRUE(ui::kindMatches(desc.kind, c));
         const QWidget* expectedParent =
-            spec.containerName().isEmpty()
+            desc.containerName().isEmpty()
                 ? static_cast<QWidget*>(&window)
-                : window.template findChild<QWidget*>(spec.containerName());
+                : window.template findChild<QWidget*>(desc.containerName());
         EXPECT_EQ(c->parentWidget(), expectedParent);
-        EXPECT_EQ(c->geometry(), QRect(spec.x, spec.y, spec.width, spec.height));
-        if (!QByteArray(spec.caption).isEmpty()) {
-            EXPECT_EQ(caption(c), spec.captionText());
+        EXPECT_EQ(c->geometry(), QRect(desc.x, desc.y, desc.width, desc.height));
+        if (!QByteArray(desc.caption).isEmpty()) {
+            EXPECT_EQ(caption(c), desc.captionText());
         }
     }
 }
@@ -81,15 +81,15 @@ TYPED_TEST(WindowLayout, EveryCaptionFitsItsControl) {
     };
     TypeParam window;
     for (const auto& row : TypeParam::layout()) {
-        const ui::ControlSpec& spec = row.spec;
-        const QString text = spec.captionText();
+        const ui::ControlSpec& desc = row.desc;
+        const QString text = desc.captionText();
         if (text.isEmpty()) continue;
-        QWidget* c = window.template findChild<QWidget*>(spec.objectName());
+        QWidget* c = window.template findChild<QWidget*>(desc.objectName());
         ASSERT_NE(c, nullptr);
-        SCOPED_TRACE(spec.name);
+        SCOPED_TRACE(desc.name);
         const QFontMetrics fm(c->font());
-        int room = spec.width;
-        switch (spec.kind) {
+        int room = desc.width;
+        switch (desc.kind) {
             case ui::Kind::CheckBox:
             case ui::Kind::RadioButton:
                 room -= 18;  // the box or circle and its gap
@@ -108,14 +108,14 @@ TYPED_TEST(WindowLayout, EveryCaptionFitsItsControl) {
         QStringList lines;
         if (auto* label = qobject_cast<ui::TransparentLabel*>(c)) {
             lines = label->lines();
-            EXPECT_LE(label->linePitch() * lines.size(), spec.height + 2);
+            EXPECT_LE(label->linePitch() * lines.size(), desc.height + 2);
         } else {
             lines = QStringList{text};
         }
         for (const QString& line : lines) EXPECT_LE(inkWidth(fm, line), room) << line.toStdString();
         // Labels leave the glyphs room in height.
-        if (spec.kind == ui::Kind::Label) {
-            EXPECT_LE(fm.ascent(), spec.height + 2);
+        if (desc.kind == ui::Kind::Label) {
+            EXPECT_LE(fm.ascent(), desc.height + 2);
         }
     }
 }
