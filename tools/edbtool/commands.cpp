@@ -95,12 +95,12 @@ std::vector<TableValue> parseValues(const TableFile& table, const Context& ctx,
 
 // ---- create and init -------------------------------------------------------
 
-FieldDescriptor parseFieldSpec(const Context& ctx, const std::string& spec) {
+FieldDescriptor parseFieldSpec(const Context& ctx, const std::string& text) {
     std::vector<std::string> parts;
     std::size_t start = 0;
     for (;;) {
-        const auto colon = spec.find(':', start);
-        parts.push_back(spec.substr(start, colon - start));
+        const auto colon = text.find(':', start);
+        parts.push_back(text.substr(start, colon - start));
         if (colon == std::string::npos) break;
         start = colon + 1;
     }
