@@ -21,13 +21,13 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLANHE_WERROR=ON
 cmake --build build -j "$jobs"
 (cd build && ctest -j "$jobs" --timeout 300) || status=1
 
-echo "== sanitizer build (tables, conversions, edbtool)"
+echo "== sanitizer build (the Qt-free libraries and their tests)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLANHE_SANITIZE=ON \
       -DLANHE_GUI=OFF -DLANHE_BENCH=OFF >/dev/null
 cmake --build build-asan -j "$jobs"
 (cd build-asan && ctest -j "$jobs" --timeout 600) || status=1
 
-echo "== Windows cross build (tables, conversions, edbtool) under wine"
+echo "== Windows cross build (the Qt-free libraries and their tests) under wine"
 export WINEDEBUG=-all WINEPREFIX="$root/build-win/.wine"
 cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
