@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 namespace tables {
 
@@ -262,13 +264,82 @@ inline void xorBytes(std::uint8_t* data, const std::uint8_t* key, std::size_t n)
     for (; k < n; ++k) data[k] ^= key[k];
 }
 
+
+// Page keystreams depend only on the password and the page number, and the
+// program opens its tables with the same password for every operation. So the
+// keystream of the first pages is kept for the whole run: a query that walks
+// the ledger again makes only the pages past this store. The store is bounded
+// (12 MiB over all passwords, handed out in 256 KiB chunks and never freed)
+// so that memory stays flat however large the tables grow.
+class KeystreamStore {
+public:
+    static constexpr std::int64_t kChunkPages = 64;
+    static constexpr std::int64_t kBudgetPages = 3072;
+    static constexpr std::size_t kMaxPasswords = 4;
+
+    // The stored keystream of `page` for `password`, or null.
+    const std::uint8_t* find(const std::string& password, std::int64_t page) {
+        std::lock_guard lock(mutex_);
+        auto it = stores_.find(password);
+        if (it == stores_.end()) return nullptr;
+        const Store& st = it->second;
+        auto c = static_cast<std::size_t>(page / kChunkPages);
+        if (c >= st.chunks.size() || !st.chunks[c]) return nullptr;
+        auto inChunk = static_cast<std::size_t>(page % kChunkPages);
+        if (!st.chunks[c]->filled[inChunk]) return nullptr;
+        return st.chunks[c]->bytes + inChunk * kPageSize;
+    }
+
+    // Keeps a copy of `bytes` as the keystream of `page`, while the budget lasts.
+    void keep(const std::string& password, std::int64_t page, const std::uint8_t* bytes) {
+        if (page < 0 || page >= kBudgetPages) return;
+        std::lock_guard lock(mutex_);
+        auto it = stores_.find(password);
+        if (it == stores_.end()) {
+            if (stores_.size() >= kMaxPasswords) return;
+            it = stores_.emplace(password, Store{}).first;
+        }
+        Store& st = it->second;
+        auto c = static_cast<std::size_t>(page / kChunkPages);
+        if (c >= st.chunks.size()) st.chunks.resize(c + 1);
+        if (!st.chunks[c]) {
+            if (usedPages_ + kChunkPages > kBudgetPages) return;
+            usedPages_ += kChunkPages;
+            st.chunks[c] = std::make_unique<Chunk>();
+        }
+        auto inChunk = static_cast<std::size_t>(page % kChunkPages);
+        if (st.chunks[c]->filled[inChunk]) return;
+        std::memcpy(st.chunks[c]->bytes + inChunk * kPageSize, bytes, kPageSize);
+        st.chunks[c]->filled[inChunk] = true;
+    }
+
+private:
+    struct Chunk {
+        bool filled[kChunkPages] = {};
+        std::uint8_t bytes[kChunkPages * kPageSize];
+    };
+    struct Store {
+        std::vector<std::unique_ptr<Chunk>> chunks;
+    };
+    std::mutex mutex_;
+    std::map<std::string, Store> stores_;
+    std::int64_t usedPages_ = 0;
+};
+
+KeystreamStore& keystreamStore() {
+    static KeystreamStore store;
+    return store;
+}
+
 }  // namespace
 
 struct Scrambler::Impl {
-    Impl(std::string_view password, const std::string& digest) : master(password) {
+    Impl(std::string_view password, const std::string& digest)
+        : password(password), master(password) {
         std::memcpy(digestText, digest.data(), sizeof digestText);
     }
 
+    std::string password;
     // The master keystream from byte 0 on, grown as further pages are needed.
     Rc4 master;
     std::vector<std::uint8_t> masterBytes;
@@ -327,6 +398,7 @@ struct Scrambler::Impl {
             s->used = ++clock;
             return s->bytes;
         }
+        if (const std::uint8_t* kept = keystreamStore().find(password, page)) return kept;
         const int want = page == nextAhead ? 4 : 2;
         Slot* batch[kMaxBatch];
         std::uint8_t keys[kMaxBatch][kPageKeySize];
@@ -348,6 +420,7 @@ struct Scrambler::Impl {
         }
         // Later pages of the batch count as older, so they go first if unused.
         for (int k = n - 1; k >= 0; --k) batch[k]->used = ++clock;
+        for (int k = 0; k < n; ++k) keystreamStore().keep(password, batch[k]->page, batch[k]->bytes);
         nextAhead = page + n;
         return batch[0]->bytes;
     }

@@ -278,6 +278,27 @@ TEST(Scrambler, FastPathMatchesNaiveComputationOnRandomRanges) {
     }
 }
 
+TEST(Scrambler, KeystreamKeptFromEarlierTablesBelongsToItsOwnPassword) {
+    // Pages made for one password are kept for the run; a later scrambler
+    // with that password reuses them, one with another password never does.
+    const std::int64_t offset = 4096 * 3 + 100;
+    const std::vector<std::uint8_t> zeros(3 * 4096, 0);
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const char* password : {"kept-one", "kept-two"}) {
+            Scrambler s(password);
+            std::vector<std::uint8_t> data = zeros;
+            s.apply(offset, data.data(), data.size());
+            ASSERT_EQ(data, naiveApply(password, offset, zeros))
+                << password << " pass " << pass;
+        }
+    }
+    // Far past the kept pages the stream is made afresh and still right.
+    Scrambler far("kept-one");
+    std::vector<std::uint8_t> data(5000, 0);
+    far.apply(4096LL * 5000 - 17, data.data(), data.size());
+    EXPECT_EQ(data, naiveApply("kept-one", 4096LL * 5000 - 17, std::vector<std::uint8_t>(5000, 0)));
+}
+
 TEST(Scrambler, PageVisitsInAnyOrderGiveTheRightStream) {
     // Orders that make the page cache generate its pages in groups of one to
     // four, and that find some of a group's pages cached already.
