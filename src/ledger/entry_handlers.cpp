@@ -1,10 +1,10 @@
 // The entry page: the day list, the entry form, the price history, and
 // modifying and deleting an entry of the day list.
-#include <algorithm>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -72,14 +72,15 @@ void LedgerPages::refreshEntryList() {
     std::size_t r = 0;
     for (const FoundRecord& row : found.rows) {
         const LedgerRecord& rec = row.record;
-        list.addRow({QString(), QString::number(r + 1), fromGbk(rec.客户), fromGbk(rec.事件),
-                     fromGbk(convert::numberToText(rec.金额)), statusCellText(rec.状态),
-                     fromGbk(rec.备注)},
+        list.addRow({QString(), QString::number(r + 1), ui::fromGbk(rec.客户),
+                     ui::fromGbk(rec.事件), ui::fromGbk(convert::numberToText(rec.金额)),
+                     statusCellText(rec.状态), ui::fromGbk(rec.备注)},
                     rec.状态 ? 1 : 0);
         state_.entryRowMap[r++] = row.recordNumber;
     }
     // No map entry outlives the rows it was written for.
-    std::fill(state_.entryRowMap.begin() + static_cast<std::ptrdiff_t>(r), state_.entryRowMap.end(), 0);
+    std::fill(state_.entryRowMap.begin() + static_cast<std::ptrdiff_t>(r), state_.entryRowMap.end(),
+              0);
 
     entry_->合计标签->setText(QString());
     numberRowsAndSum(list, kAmount, *entry_->合计标签);
@@ -112,11 +113,12 @@ void LedgerPages::saveEntry() {
     }
     // The table holds GBK only; a character outside it would be stored as
     // something else, so the form keeps it for the operator to change.
-    const std::optional<std::string> customer = toGbk(p.组合框客户->currentText());
-    const std::optional<std::string> item = toGbk(p.组合框事件->currentText());
-    const std::optional<std::string> remark = toGbk(p.编辑框备注->text());
+    const std::optional<std::string> customer = ui::toGbk(p.组合框客户->currentText());
+    const std::optional<std::string> item = ui::toGbk(p.组合框事件->currentText());
+    const std::optional<std::string> remark = ui::toGbk(p.编辑框备注->text());
     if (!customer || !item || !remark) {
-        const QString all = p.组合框客户->currentText() + p.组合框事件->currentText() + p.编辑框备注->text();
+        const QString all =
+            p.组合框客户->currentText() + p.组合框事件->currentText() + p.编辑框备注->text();
         const std::string bad = convert::firstCharacterNotInGbk(all.toStdString());
         ui::dialogs().message(QString::fromUtf8(text::kNotGbk).arg(QString::fromStdString(bad)),
                               ui::MessageIcon::Warning);
@@ -126,11 +128,16 @@ void LedgerPages::saveEntry() {
     const int row = selectedEntryRow();
     if (row < 0) state_.modifyMode = false;
 
-    const LedgerRecord record{convert::datePart(p.日期框1->value()), *customer, *item, amount,
-                              *remark, p.单选框已结->isChecked()};
+    const LedgerRecord record{convert::datePart(p.日期框1->value()),
+                              *customer,
+                              *item,
+                              amount,
+                              *remark,
+                              p.单选框已结->isChecked()};
     if (state_.modifyMode) {
-        const std::int32_t number =
-            static_cast<std::size_t>(row) < kMaxListRows ? state_.entryRowMap[static_cast<std::size_t>(row)] : 0;
+        const std::int32_t number = static_cast<std::size_t>(row) < kMaxListRows
+                                        ? state_.entryRowMap[static_cast<std::size_t>(row)]
+                                        : 0;
         const LedgerStatus status = writeRecord(number, record);
         if (status == LedgerStatus::OpenFailed) {
             show(text::kTableNotRead, ui::MessageIcon::Error);
@@ -175,8 +182,9 @@ void LedgerPages::resetEntryForm() {
 void LedgerPages::setModifyHighlight(bool on) {
     ui::EntryPage& p = *entry_;
     const QColor color = on ? QColor(255, 0, 0) : QColor(255, 255, 255);
-    for (QWidget* box : {static_cast<QWidget*>(p.组合框客户), static_cast<QWidget*>(p.组合框事件),
-                         static_cast<QWidget*>(p.编辑框备注), static_cast<QWidget*>(p.编辑框金额)}) {
+    for (QWidget* box :
+         {static_cast<QWidget*>(p.组合框客户), static_cast<QWidget*>(p.组合框事件),
+          static_cast<QWidget*>(p.编辑框备注), static_cast<QWidget*>(p.编辑框金额)}) {
         ui::setBackgroundColor(box, color);
     }
     p.标签状态->setVisible(on);
@@ -202,9 +210,9 @@ void LedgerPages::refreshHistory() {
 
     QString history;
     for (const FoundRecord& row : found.rows) {
-        history += fromGbk(row.record.事件) + QStringLiteral("--金额") +
-                   fromGbk(convert::numberToText(row.record.金额)) + QStringLiteral("元\r\n") +
-                   fromGbk(row.record.备注) + QStringLiteral("\r\n--------------------");
+        history += ui::fromGbk(row.record.事件) + QStringLiteral("--金额") +
+                   ui::fromGbk(convert::numberToText(row.record.金额)) + QStringLiteral("元\r\n") +
+                   ui::fromGbk(row.record.备注) + QStringLiteral("\r\n--------------------");
     }
     p.编辑框历史价格->setPlainText(history);
 }
@@ -252,8 +260,9 @@ void LedgerPages::deleteEntry() {
         list.clearRowSelection();
         return;
     }
-    const std::int32_t number =
-        static_cast<std::size_t>(row) < kMaxListRows ? state_.entryRowMap[static_cast<std::size_t>(row)] : 0;
+    const std::int32_t number = static_cast<std::size_t>(row) < kMaxListRows
+                                    ? state_.entryRowMap[static_cast<std::size_t>(row)]
+                                    : 0;
     if (deleteRecord(number) == LedgerStatus::OpenFailed) {
         show(text::kTableNotRead, ui::MessageIcon::Error);
         list.clearRowSelection();

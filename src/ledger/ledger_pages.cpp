@@ -27,12 +27,12 @@ void LedgerPages::bindEntryPage(ui::EntryPage& page) {
     connect(page.日期框1, &ui::DatePicker::valueChanged, this, [this] { refreshEntryList(); });
     connect(page.组合框客户, &QComboBox::activated, this, [this](int index) {
         const QString picked = entry_->组合框客户->itemText(index);
-        state_.historyCustomer = toGbk(picked).value_or(std::string());
+        state_.historyCustomer = ui::toGbk(picked).value_or(std::string());
         entry_->标签客户名->setText(picked);
         refreshHistory();
     });
     connect(page.组合框事件, &QComboBox::activated, this, [this](int index) {
-        state_.historyItem = toGbk(entry_->组合框事件->itemText(index)).value_or(std::string());
+        state_.historyItem = ui::toGbk(entry_->组合框事件->itemText(index)).value_or(std::string());
         refreshHistory();
     });
     connect(page.按钮记账, &QPushButton::clicked, this, [this] { saveEntry(); });
@@ -60,7 +60,8 @@ void LedgerPages::bindQueryPage(ui::QueryPage& page) {
 
     ui::ReportList* list = page.超级列表框统计;
     connect(list, &ui::ReportList::rowSelectionChanged, this, [this] { updateSelectedTotal(); });
-    connect(list, &ui::ReportList::headerClicked, this, [this](int column) { queryHeaderClicked(column); });
+    connect(list, &ui::ReportList::headerClicked, this,
+            [this](int column) { queryHeaderClicked(column); });
 }
 
 }  // namespace ledger

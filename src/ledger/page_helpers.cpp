@@ -22,13 +22,13 @@ bool isAscii(const QString& text) {
 
 std::string gbkLossy(const QString& text) {
     if (isAscii(text)) return text.toStdString();
-    if (auto whole = toGbk(text)) return *whole;
+    if (auto whole = ui::toGbk(text)) return *whole;
     std::string out;
-    for (const QChar* p = text.constData(), *end = p + text.size(); p < end;) {
+    for (const QChar *p = text.constData(), *end = p + text.size(); p < end;) {
         const bool pair = p->isHighSurrogate() && p + 1 < end && p[1].isLowSurrogate();
         const QString one(p, pair ? 2 : 1);
         p += pair ? 2 : 1;
-        out += toGbk(one).value_or("?");
+        out += ui::toGbk(one).value_or("?");
     }
     return out;
 }
@@ -45,7 +45,7 @@ void numberRowsAndSum(ui::ReportList& list, int amountColumn, QLabel& total) {
                              convert::textToNumber(gbkLossy(list.cellText(j, amountColumn)));
         sum = convert::numberToText(added);
     }
-    total.setText(fromGbk(sum));
+    total.setText(ui::fromGbk(sum));
 }
 
 QString statusCellText(bool settled) {

@@ -1,12 +1,12 @@
 // The query page: the three searches, numbering and totals, header sorts,
 // and settling or unsettling the selected rows.
-#include <algorithm>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 
+#include "date_picker.h"
 #include "dates.h"
 #include "dialogs.h"
-#include "date_picker.h"
 #include "edit_box.h"
 #include "entry_page.h"
 #include "gbk_text.h"
@@ -24,7 +24,13 @@ namespace {
 
 // Columns of `超级列表框统计`.
 enum QueryColumn {
-    kSeq = 1, kDate = 2, kCustomer = 3, kItem = 4, kAmount = 5, kStatus = 6, kRemark = 7
+    kSeq = 1,
+    kDate = 2,
+    kCustomer = 3,
+    kItem = 4,
+    kAmount = 5,
+    kStatus = 6,
+    kRemark = 7
 };
 
 void show(const char* message, ui::MessageIcon icon) {
@@ -58,14 +64,15 @@ void LedgerPages::runQuery(QueryKind kind) {
             return;
         }
         // A character GBK cannot hold occurs in no stored text.
-        if (std::optional<std::string> gbk = toGbk(keyword)) {
+        if (std::optional<std::string> gbk = ui::toGbk(keyword)) {
             filter.keyword.emplace(std::move(*gbk));
         } else {
             matchesNothing = true;
         }
     }
     if (kind == QueryKind::DateRange) {
-        filter.days.emplace(convert::datePart(p.日期框起->value()), convert::datePart(p.日期框止->value()));
+        filter.days.emplace(convert::datePart(p.日期框起->value()),
+                            convert::datePart(p.日期框止->value()));
     } else if (kind == QueryKind::Combined) {
         filter.days.emplace(convert::datePart(p.日期框组合起->value()),
                             convert::datePart(p.日期框组合止->value()));
@@ -90,13 +97,15 @@ void LedgerPages::runQuery(QueryKind kind) {
     std::size_t r = 0;
     for (const FoundRecord& row : found.rows) {
         const LedgerRecord& rec = row.record;
-        list.addRow({QString(), QString::number(r + 1), fromGbk(convert::dateToText(rec.日期)), fromGbk(rec.客户),
-                     fromGbk(rec.事件), fromGbk(convert::numberToText(rec.金额)),
-                     statusCellText(rec.状态), fromGbk(rec.备注)},
+        list.addRow({QString(), QString::number(r + 1), ui::fromGbk(convert::dateToText(rec.日期)),
+                     ui::fromGbk(rec.客户), ui::fromGbk(rec.事件),
+                     ui::fromGbk(convert::numberToText(rec.金额)), statusCellText(rec.状态),
+                     ui::fromGbk(rec.备注)},
                     rec.状态 ? 1 : 0);
         state_.queryRowMap[r++] = row.recordNumber;
     }
-    std::fill(state_.queryRowMap.begin() + static_cast<std::ptrdiff_t>(r), state_.queryRowMap.end(), 0);
+    std::fill(state_.queryRowMap.begin() + static_cast<std::ptrdiff_t>(r), state_.queryRowMap.end(),
+              0);
     list.setUpdatesEnabled(true);
 
     state_.lastQueryMode = static_cast<int>(kind);
@@ -119,19 +128,27 @@ void LedgerPages::updateSelectedTotal() {
     const QList<int> rows = p.超级列表框统计->selectedRows();
     std::string sum = "0";
     for (int row : rows) {
-        const double added = convert::textToNumber(sum) +
-                             convert::textToNumber(gbkLossy(p.超级列表框统计->cellText(row, kAmount)));
+        const double added =
+            convert::textToNumber(sum) +
+            convert::textToNumber(gbkLossy(p.超级列表框统计->cellText(row, kAmount)));
         sum = convert::numberToText(added);
     }
-    p.标签选中合计->setText(fromGbk(sum));
+    p.标签选中合计->setText(ui::fromGbk(sum));
 }
 
 void LedgerPages::rerunLastQuery() {
     switch (state_.lastQueryMode) {
-    case 1: runKeywordQuery(); break;
-    case 2: runDateQuery(); break;
-    case 3: runCombinedQuery(); break;
-    default: break;
+        case 1:
+            runKeywordQuery();
+            break;
+        case 2:
+            runDateQuery();
+            break;
+        case 3:
+            runCombinedQuery();
+            break;
+        default:
+            break;
     }
 }
 
@@ -148,13 +165,22 @@ void LedgerPages::queryHeaderClicked(int column) {
         p.按钮未结->setEnabled(buttonsEnabled);
     };
     switch (column) {
-    case kSeq: sortBy(SortOrder::Numbers, true); break;
-    case kDate: sortBy(SortOrder::Dates, false); break;
-    case kCustomer:
-    case kItem:
-    case kStatus: sortBy(SortOrder::Texts, false); break;
-    case kAmount: sortBy(SortOrder::Numbers, false); break;
-    default: break;  // "备注" and the hidden column are not sorted
+        case kSeq:
+            sortBy(SortOrder::Numbers, true);
+            break;
+        case kDate:
+            sortBy(SortOrder::Dates, false);
+            break;
+        case kCustomer:
+        case kItem:
+        case kStatus:
+            sortBy(SortOrder::Texts, false);
+            break;
+        case kAmount:
+            sortBy(SortOrder::Numbers, false);
+            break;
+        default:
+            break;  // "备注" and the hidden column are not sorted
     }
 
     const QString settled = statusCellText(true);

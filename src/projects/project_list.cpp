@@ -7,13 +7,12 @@
 #include "edit_box.h"
 #include "entry_page.h"
 #include "gbk.h"
+#include "gbk_text.h"
 #include "settings_page.h"
 
 namespace projects {
 
 namespace {
-
-QString fromGbk(const std::string& gbk) { return QString::fromStdString(convert::gbkToUtf8(gbk)); }
 
 void message(const char* text, ui::MessageIcon icon) {
     ui::dialogs().message(QString::fromUtf8(text), icon);
@@ -30,7 +29,7 @@ void fillProjectList(ui::SettingsPage& page, std::string_view fileName) {
         return;
     }
     for (const std::string& name : *names) {
-        auto* item = new QListWidgetItem(fromGbk(name), list);
+        auto* item = new QListWidgetItem(ui::fromGbk(name), list);
         item->setData(Qt::UserRole, QByteArray::fromStdString(name));
     }
 }
@@ -43,7 +42,7 @@ void fillEntryProjects(ui::EntryPage& page, std::string_view fileName) {
         message(text::kTableNotOpened, ui::MessageIcon::Error);
         return;
     }
-    for (const std::string& name : *names) box->addItem(fromGbk(name));
+    for (const std::string& name : *names) box->addItem(ui::fromGbk(name));
 }
 
 void addProject(ui::SettingsPage& page, ui::EntryPage* entryPage, std::string_view fileName) {
@@ -52,7 +51,7 @@ void addProject(ui::SettingsPage& page, ui::EntryPage* entryPage, std::string_vi
         message(text::kNoName, ui::MessageIcon::Warning);
         return;
     }
-    const auto gbk = convert::utf8ToGbk(name.toStdString());
+    const auto gbk = ui::toGbk(name);
     if (!gbk) {
         ui::dialogs().message(
             QString::fromUtf8(text::kNotGbk)
@@ -77,10 +76,9 @@ void deleteProject(ui::SettingsPage& page, ui::EntryPage* entryPage, std::string
         return;
     }
     const QVariant stored = selected.first()->data(Qt::UserRole);
-    const std::string name =
-        stored.isValid()
-            ? stored.toByteArray().toStdString()
-            : convert::utf8ToGbk(selected.first()->text().toStdString()).value_or(std::string());
+    const std::string name = stored.isValid()
+                                 ? stored.toByteArray().toStdString()
+                                 : ui::toGbk(selected.first()->text()).value_or(std::string());
     if (removeProject(name, fileName) == ChangeResult::OpenFailed) {
         message(text::kTableNotOpened, ui::MessageIcon::Error);
         return;

@@ -8,6 +8,7 @@
 #include "dialogs.h"
 #include "edit_box.h"
 #include "gbk.h"
+#include "gbk_text.h"
 #include "radio_button.h"
 #include "settings_page.h"
 
@@ -17,10 +18,6 @@ namespace {
 
 const QColor kEnabledBoxColor(255, 255, 255);
 const QColor kDisabledBoxColor(128, 128, 128);
-
-std::optional<std::string> toGbk(const QString& text) {
-    return convert::utf8ToGbk(text.toStdString());
-}
 
 QString notGbkMessage(const QString& text) {
     return QString::fromUtf8(text::kNotGbk)
@@ -43,7 +40,7 @@ void fillSettingsPage(ui::SettingsPage& page, const Settings& s) {
     if (!s.password.empty()) {
         page.单选框启用密码->setChecked(true);
         page.单选框禁用密码->setChecked(false);
-        const QString password = QString::fromStdString(convert::gbkToUtf8(s.password));
+        const QString password = ui::fromGbk(s.password);
         page.编辑框密码->setText(password);
         page.编辑框确认密码->setText(password);
     } else {
@@ -93,7 +90,7 @@ void saveSettings(ui::SettingsPage& page, std::string_view fileName) {
     if (form.passwordEnabled) {
         // A character the table cannot hold would be stored as something else
         // and the password could never be typed again.
-        const auto gbk = toGbk(password);
+        const auto gbk = ui::toGbk(password);
         if (!gbk) {
             ui::dialogs().message(notGbkMessage(password), ui::MessageIcon::Warning);
             return;

@@ -1,12 +1,12 @@
 #include "password_gate.h"
 
 #include "dialogs.h"
-#include "gbk.h"
+#include "gbk_text.h"
 
 namespace shell {
 
 bool typedPasswordAccepted(const settings::Settings& s, const QString& typed) {
-    const auto gbk = convert::utf8ToGbk(typed.toStdString());
+    const auto gbk = ui::toGbk(typed);
     return gbk && settings::passwordAccepted(s, *gbk);
 }
 

@@ -2,7 +2,7 @@
 
 #include "gbk.h"
 
-namespace ledger {
+namespace ui {
 
 QString fromGbk(std::string_view gbk) {
     // Pure ASCII (numbers, dates, most remarks' digits) needs no conversion.
@@ -20,7 +20,8 @@ QString fromGbk(std::string_view gbk) {
 
 std::optional<std::string> toGbk(const QString& text) {
     const QByteArray utf8 = text.toUtf8();
-    return convert::utf8ToGbk(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    return convert::utf8ToGbk(
+        std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
 }
 
-}  // namespace ledger
+}  // namespace ui

@@ -7,10 +7,10 @@
 #include <string>
 #include <string_view>
 
-namespace ledger {
+namespace ui {
 
 QString fromGbk(std::string_view gbk);
 // nullopt when the text holds a character GBK cannot hold.
 std::optional<std::string> toGbk(const QString& text);
 
-}  // namespace ledger
+}  // namespace ui
