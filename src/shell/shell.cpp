@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "customers_page.h"
+#include "customers_page_actions.h"
 #include "dialogs.h"
 #include "entry_page.h"
 #include "image_button.h"
@@ -131,9 +133,17 @@ void Shell::createMainBar() {
     PageLoaders loaders;
     loaders.entry = [this](ui::EntryPage& page) {
         ledger_->bindEntryPage(page);
+        customers::fillEntryCustomers(page);
         projects::fillEntryProjects(page);
     };
     loaders.query = [this](ui::QueryPage& page) { ledger_->bindQueryPage(page); };
+    loaders.customers = [this](ui::CustomersPage& page) {
+        // Owned by the page; every change refills the entry page's box while it exists.
+        auto* actions = new customers::CustomersPageActions(page, settings_,
+                                                            [this] { return pages_->entryPage(); });
+        actions->fillCustomerMenu();
+        actions->buildSpendingRanking();
+    };
     loaders.settings = [this](ui::SettingsPage& page) {
         settings::bindSettingsPage(page);
         connect(page.按钮1, &QAbstractButton::clicked, &page,
