@@ -44,9 +44,12 @@ int RollUpMenu::addGroup(const QString& caption) {
             if (groups_[g].caption == button && g != current_) setCurrentGroup(g);
         }
     });
-    connect(list, &QListWidget::currentRowChanged, this, [this, list](int row) {
+    // A mouse press moves the current row before it selects the item, so the
+    // pick is reported once the selection holds it: the handler reads it.
+    connect(list, &QListWidget::itemSelectionChanged, this, [this, list] {
         if (settingByProgram_ || current_ < 0 || groups_[current_].items != list) return;
-        if (row >= 0) emit itemSelected(row);
+        const QList<QListWidgetItem*> picked = list->selectedItems();
+        if (!picked.isEmpty()) emit itemSelected(list->row(picked.first()));
     });
     if (current_ < 0) setCurrentGroup(index);
     return index;

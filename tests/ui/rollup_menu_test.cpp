@@ -68,12 +68,17 @@ TEST_F(RollUpMenuTest, PickingAnItemMakesItCurrentAndReportsIt) {
     for (const char* name : {"王", "李", "张"}) menu.addItem(0, QString::fromUtf8(name));
     showMenu();
     QSignalSpy picked(&menu, &RollUpMenu::itemSelected);
+    // The handler of the event reads the selection: it must already be there.
+    QStringList seenByHandler;
+    QObject::connect(&menu, &RollUpMenu::itemSelected,
+                     [&] { seenByHandler << menu.currentItemText(); });
 
     clickItem(0, 1);
     ASSERT_EQ(picked.size(), 1);
     EXPECT_EQ(picked[0][0].toInt(), 1);
     EXPECT_EQ(menu.currentItem(), 1);
     EXPECT_EQ(menu.currentItemText(), "李");
+    EXPECT_EQ(seenByHandler, QStringList{"李"});
 
     // The keys pick as well.
     QTest::keyClick(menu.groupList(0), Qt::Key_Down);
