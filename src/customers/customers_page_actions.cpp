@@ -218,22 +218,8 @@ void CustomersPageActions::modifyCustomer() {
     }
     const auto customer = formTexts();
     if (!customer) return;
-    switch (customers::modifyCustomer(selectedName(), *customer, files_.customers)) {
-        case ChangeResult::OpenFailed:
-            message(text::kTableNotOpened, ui::MessageIcon::Error);
-            return;
-        case ChangeResult::WriteFailed:
-            message(text::kModifyFailed, ui::MessageIcon::Error);
-            return;
-        case ChangeResult::Done:
-            message(text::kModified, ui::MessageIcon::Information);
-            break;
-        case ChangeResult::NotFound:
-            break;
-    }
-    resetCustomerForm();
-    fillCustomerMenu();
-    refreshEntryCustomers();
+    finishChange(customers::modifyCustomer(selectedName(), *customer, files_.customers),
+                 text::kModified, text::kModifyFailed);
 }
 
 void CustomersPageActions::deleteCustomer() {
@@ -241,15 +227,22 @@ void CustomersPageActions::deleteCustomer() {
         message(text::kSelectToDelete, ui::MessageIcon::Warning);
         return;
     }
-    switch (customers::deleteCustomer(selectedName(), files_.customers)) {
+    finishChange(customers::deleteCustomer(selectedName(), files_.customers), text::kDeleted,
+                 text::kDeleteFailed);
+}
+
+void CustomersPageActions::finishChange(ChangeResult result, const char* done,
+                                        const char* failed) {
+    switch (result) {
         case ChangeResult::OpenFailed:
             message(text::kTableNotOpened, ui::MessageIcon::Error);
             return;
         case ChangeResult::WriteFailed:
-            message(text::kDeleteFailed, ui::MessageIcon::Error);
+            // The form keeps what the operator typed.
+            message(failed, ui::MessageIcon::Error);
             return;
         case ChangeResult::Done:
-            message(text::kDeleted, ui::MessageIcon::Information);
+            message(done, ui::MessageIcon::Information);
             break;
         case ChangeResult::NotFound:
             break;

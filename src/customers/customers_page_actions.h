@@ -82,6 +82,9 @@ class CustomersPageActions : public QObject {
     // character GBK cannot hold.
     std::optional<Customer> formTexts() const;
     void refreshEntryCustomers();
+    // Reports the end of a modify or delete; unless it failed, resets the
+    // form and refills the menu and the entry page's customers.
+    void finishChange(ChangeResult result, const char* done, const char* failed);
 
     ui::CustomersPage& page_;
     settings::Settings settings_;
