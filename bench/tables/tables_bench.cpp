@@ -101,6 +101,7 @@ struct DataSet {
     std::int64_t rows = 0;
     std::string table;   // the ledger table file
     std::string sqlite;  // the same rows in SQLite
+    std::string plain;   // the same rows in an unprotected table: reading without keystream
     Sums sums;
 };
 
@@ -126,17 +127,18 @@ void putText(std::uint8_t* p, const std::string& s, std::size_t width) {
 // scrambled record slots in large chunks and the count and next id at
 // offset 16. Appending a million records one by one would take a while; the
 // table operations then check what was written.
-void buildTable(const std::string& path, std::int64_t rows, Sums& sums) {
+void buildTable(const std::string& path, std::int64_t rows, Sums& sums,
+                std::string_view password = kPassword) {
     const auto fields = ledgerFields();
-    if (tables::createTable(path, kPassword, fields) != 0) die("cannot create " + path);
+    if (tables::createTable(path, password, fields) != 0) die("cannot create " + path);
     TableFile probe;
-    if (!probe.open(path, kPassword)) die("cannot open " + path);
+    if (!probe.open(path, password)) die("cannot open " + path);
     const auto layout = probe.fields();
     const std::int64_t rs = probe.recordSize();
     const std::int64_t start = probe.dataStart();
     probe.close();
 
-    tables::Scrambler scrambler(kPassword);
+    tables::Scrambler scrambler(password);
     std::fstream out(path, std::ios::in | std::ios::out | std::ios::binary);
     constexpr std::int64_t kChunk = 4096;
     std::vector<std::uint8_t> buf(static_cast<std::size_t>(kChunk * rs));
@@ -246,10 +248,10 @@ Sums scanPlain(const std::string& path) {
     return sums;
 }
 
-Sums scanEach(const std::string& path) {
+Sums scanEach(const std::string& path, std::string_view password) {
     Sums sums;
     TableFile t;
-    if (!t.open(path, kPassword)) die("open " + path);
+    if (!t.open(path, password)) die("open " + path);
     if (!t.forEachRecord([&] {
             if (!t.isDeleted()) sums.add(readRow(t));
             return true;
@@ -258,6 +260,9 @@ Sums scanEach(const std::string& path) {
     t.close();
     return sums;
 }
+
+Sums scanEach(const std::string& path) { return scanEach(path, kPassword); }
+Sums scanEachUnprotected(const std::string& path) { return scanEach(path, ""); }
 
 Sums scanSqlite(const std::string& path) {
     Sums sums;
@@ -284,9 +289,13 @@ Sums scanSqlite(const std::string& path) {
 
 using Scan = Sums (*)(const std::string&);
 
-void runScan(benchmark::State& state, Scan scan, bool sqlite) {
+enum class Store { Table, Unprotected, Sqlite };
+
+void runScan(benchmark::State& state, Scan scan, Store store) {
     const DataSet& d = gData.at(state.range(0));
-    const std::string& path = sqlite ? d.sqlite : d.table;
+    const std::string& path = store == Store::Sqlite        ? d.sqlite
+                              : store == Store::Unprotected ? d.plain
+                                                            : d.table;
     for (auto _ : state) {
         const Sums sums = scan(path);
         if (!(sums == d.sums)) die("a scan read other rows than were written");
@@ -296,9 +305,12 @@ void runScan(benchmark::State& state, Scan scan, bool sqlite) {
         static_cast<double>(d.rows), benchmark::Counter::kIsIterationInvariantRate);
 }
 
-void BM_Scan_PlainLoop(benchmark::State& s) { runScan(s, scanPlain, false); }
-void BM_Scan_ForEachRecord(benchmark::State& s) { runScan(s, scanEach, false); }
-void BM_Scan_SQLite(benchmark::State& s) { runScan(s, scanSqlite, true); }
+void BM_Scan_PlainLoop(benchmark::State& s) { runScan(s, scanPlain, Store::Table); }
+void BM_Scan_ForEachRecord(benchmark::State& s) { runScan(s, scanEach, Store::Table); }
+void BM_Scan_ForEachRecord_Unprotected(benchmark::State& s) {
+    runScan(s, scanEachUnprotected, Store::Unprotected);
+}
+void BM_Scan_SQLite(benchmark::State& s) { runScan(s, scanSqlite, Store::Sqlite); }
 
 // ---- peak memory -----------------------------------------------------------
 
@@ -432,6 +444,8 @@ class Summary : public benchmark::ConsoleReporter {
                  "BM_Scan_SQLite" + arg, 0);
             line(out, std::string("scan ") + rows + ", forEachRecord",
                  "BM_Scan_ForEachRecord" + arg, "BM_Scan_SQLite" + arg, 0.75);
+            line(out, std::string("scan ") + rows + ", unprotected table",
+                 "BM_Scan_ForEachRecord_Unprotected" + arg, "BM_Scan_SQLite" + arg, 0);
         }
         line(out, "append one record", "BM_Append_Table", "BM_Append_SQLite", 0, 1.0);
         line(out, "purge one record of 100000", "BM_Purge_Table", "BM_Delete_SQLite", 0, 100.0);
@@ -495,11 +509,15 @@ void makeData(const std::vector<std::int64_t>& sizes) {
         d.rows = rows;
         d.table = inDir("ledger" + std::to_string(rows) + ".edb");
         d.sqlite = inDir("ledger" + std::to_string(rows) + ".sqlite");
+        d.plain = inDir("unprotected" + std::to_string(rows) + ".edb");
         std::cerr << "making " << rows << " rows in " << gDir.string() << " ...\n";
         buildTable(d.table, rows, d.sums);
         buildSqlite(d.sqlite, rows);
+        Sums plainSums;
+        buildTable(d.plain, rows, plainSums, "");
         // The table operations must read back what was written directly.
-        if (!(scanEach(d.table) == d.sums) || !(scanSqlite(d.sqlite) == d.sums))
+        if (!(scanEach(d.table) == d.sums) || !(scanSqlite(d.sqlite) == d.sums) ||
+            !(scanEachUnprotected(d.plain) == d.sums))
             die("the data files do not read back");
         gData[rows] = d;
     }
@@ -528,12 +546,20 @@ int main(int argc, char** argv) {
     for (const std::int64_t rows : sizes) {
         benchmark::RegisterBenchmark("BM_Scan_PlainLoop", BM_Scan_PlainLoop)
             ->Arg(rows)
+            ->UseRealTime()
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark("BM_Scan_ForEachRecord", BM_Scan_ForEachRecord)
             ->Arg(rows)
+            ->UseRealTime()
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark("BM_Scan_ForEachRecord_Unprotected",
+                                     BM_Scan_ForEachRecord_Unprotected)
+            ->Arg(rows)
+            ->UseRealTime()
             ->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark("BM_Scan_SQLite", BM_Scan_SQLite)
             ->Arg(rows)
+            ->UseRealTime()
             ->Unit(benchmark::kMillisecond);
     }
     benchmark::RegisterBenchmark("BM_Append_Table", BM_Append_Table)->Unit(benchmark::kMicrosecond);

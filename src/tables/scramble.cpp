@@ -1,9 +1,13 @@
 #include "scramble.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <system_error>
+#include <thread>
 
 namespace tables {
 
@@ -154,7 +158,6 @@ constexpr int kMaxBatch = 4;
 // keep the CPU busy while one of them waits on a load.
 struct PageRc4 {
     std::uint32_t s[256];
-    std::uint32_t i, j;
 };
 
 #if defined(__GNUC__)
@@ -171,8 +174,7 @@ LANHE_INLINE void scheduleStep(std::uint32_t* s, const std::uint8_t* key, std::u
     s[j] = t;
 }
 
-LANHE_INLINE std::uint8_t outputStep(std::uint32_t* s, std::uint32_t& i, std::uint32_t& j) {
-    i = (i + 1) & 0xff;
+LANHE_INLINE std::uint8_t outputStep(std::uint32_t* s, std::uint32_t i, std::uint32_t& j) {
     std::uint32_t a = s[i];
     j = (j + a) & 0xff;
     std::uint32_t b = s[j];
@@ -182,8 +184,9 @@ LANHE_INLINE std::uint8_t outputStep(std::uint32_t* s, std::uint32_t& i, std::ui
 }
 
 // Keys every generator of g[0..N) with its 40-byte key, drops the first 36
-// output bytes and writes the next 4096 to out[q]. Locals instead of arrays
-// for i and j, so they stay in registers (stores into s could alias an array).
+// output bytes and writes the next 4096 to out[q]. The generators step in
+// lockstep, so they share their i; locals instead of arrays for the j's keep
+// them in registers (stores into s could alias an array).
 template <int N>
 void makePages(PageRc4* g, const std::uint8_t (*keys)[kPageKeySize], std::uint8_t* const* out);
 
@@ -191,22 +194,28 @@ template <>
 void makePages<1>(PageRc4* g, const std::uint8_t (*keys)[kPageKeySize], std::uint8_t* const* out) {
     std::uint32_t* s0 = g[0].s;
     for (std::uint32_t k = 0; k < 256; ++k) s0[k] = k;
-    std::uint32_t i0 = 0, j0 = 0, ki = 0;
+    std::uint32_t i = 0, j0 = 0, ki = 0;
     for (std::uint32_t k = 0; k < 256; ++k) {
         scheduleStep(s0, keys[0], k, ki, j0);
         if (++ki == kPageKeySize) ki = 0;
     }
     j0 = 0;
-    for (std::size_t k = 0; k < kPageDiscard; ++k) outputStep(s0, i0, j0);
+    for (std::size_t k = 0; k < kPageDiscard; ++k) {
+        i = (i + 1) & 0xff;
+        outputStep(s0, i, j0);
+    }
     std::uint8_t* o0 = out[0];
-    for (std::int64_t k = 0; k < kPageSize; ++k) o0[k] = outputStep(s0, i0, j0);
+    for (std::int64_t k = 0; k < kPageSize; ++k) {
+        i = (i + 1) & 0xff;
+        o0[k] = outputStep(s0, i, j0);
+    }
 }
 
 template <>
 void makePages<2>(PageRc4* g, const std::uint8_t (*keys)[kPageKeySize], std::uint8_t* const* out) {
     std::uint32_t *s0 = g[0].s, *s1 = g[1].s;
     for (std::uint32_t k = 0; k < 256; ++k) s0[k] = s1[k] = k;
-    std::uint32_t i0 = 0, j0 = 0, i1 = 0, j1 = 0, ki = 0;
+    std::uint32_t i = 0, j0 = 0, j1 = 0, ki = 0;
     for (std::uint32_t k = 0; k < 256; ++k) {
         scheduleStep(s0, keys[0], k, ki, j0);
         scheduleStep(s1, keys[1], k, ki, j1);
@@ -214,13 +223,15 @@ void makePages<2>(PageRc4* g, const std::uint8_t (*keys)[kPageKeySize], std::uin
     }
     j0 = j1 = 0;
     for (std::size_t k = 0; k < kPageDiscard; ++k) {
-        outputStep(s0, i0, j0);
-        outputStep(s1, i1, j1);
+        i = (i + 1) & 0xff;
+        outputStep(s0, i, j0);
+        outputStep(s1, i, j1);
     }
     std::uint8_t *o0 = out[0], *o1 = out[1];
     for (std::int64_t k = 0; k < kPageSize; ++k) {
-        o0[k] = outputStep(s0, i0, j0);
-        o1[k] = outputStep(s1, i1, j1);
+        i = (i + 1) & 0xff;
+        o0[k] = outputStep(s0, i, j0);
+        o1[k] = outputStep(s1, i, j1);
     }
 }
 
@@ -228,7 +239,7 @@ template <>
 void makePages<4>(PageRc4* g, const std::uint8_t (*keys)[kPageKeySize], std::uint8_t* const* out) {
     std::uint32_t *s0 = g[0].s, *s1 = g[1].s, *s2 = g[2].s, *s3 = g[3].s;
     for (std::uint32_t k = 0; k < 256; ++k) s0[k] = s1[k] = s2[k] = s3[k] = k;
-    std::uint32_t i0 = 0, j0 = 0, i1 = 0, j1 = 0, i2 = 0, j2 = 0, i3 = 0, j3 = 0, ki = 0;
+    std::uint32_t i = 0, j0 = 0, j1 = 0, j2 = 0, j3 = 0, ki = 0;
     for (std::uint32_t k = 0; k < 256; ++k) {
         scheduleStep(s0, keys[0], k, ki, j0);
         scheduleStep(s1, keys[1], k, ki, j1);
@@ -238,22 +249,35 @@ void makePages<4>(PageRc4* g, const std::uint8_t (*keys)[kPageKeySize], std::uin
     }
     j0 = j1 = j2 = j3 = 0;
     for (std::size_t k = 0; k < kPageDiscard; ++k) {
-        outputStep(s0, i0, j0);
-        outputStep(s1, i1, j1);
-        outputStep(s2, i2, j2);
-        outputStep(s3, i3, j3);
+        i = (i + 1) & 0xff;
+        outputStep(s0, i, j0);
+        outputStep(s1, i, j1);
+        outputStep(s2, i, j2);
+        outputStep(s3, i, j3);
     }
     std::uint8_t *o0 = out[0], *o1 = out[1], *o2 = out[2], *o3 = out[3];
     for (std::int64_t k = 0; k < kPageSize; ++k) {
-        o0[k] = outputStep(s0, i0, j0);
-        o1[k] = outputStep(s1, i1, j1);
-        o2[k] = outputStep(s2, i2, j2);
-        o3[k] = outputStep(s3, i3, j3);
+        i = (i + 1) & 0xff;
+        o0[k] = outputStep(s0, i, j0);
+        o1[k] = outputStep(s1, i, j1);
+        o2[k] = outputStep(s2, i, j2);
+        o3[k] = outputStep(s3, i, j3);
     }
 }
 
 inline void xorBytes(std::uint8_t* data, const std::uint8_t* key, std::size_t n) {
     std::size_t k = 0;
+#if defined(__GNUC__)
+    // Whole pages go through here: 16 bytes a step where the compiler can.
+    typedef std::uint8_t Block __attribute__((vector_size(16)));
+    for (; k + 16 <= n; k += 16) {
+        Block a, b;
+        std::memcpy(&a, data + k, 16);
+        std::memcpy(&b, key + k, 16);
+        a ^= b;
+        std::memcpy(data + k, &a, 16);
+    }
+#endif
     for (; k + 8 <= n; k += 8) {
         std::uint64_t a, b;
         std::memcpy(&a, data + k, 8);
@@ -267,10 +291,13 @@ inline void xorBytes(std::uint8_t* data, const std::uint8_t* key, std::size_t n)
 
 // Page keystreams depend only on the password and the page number, and the
 // program opens its tables with the same password for every operation. So the
-// keystream of the first pages is kept for the whole run: a query that walks
-// the ledger again makes only the pages past this store. The store is bounded
-// (12 MiB over all passwords, handed out in 256 KiB chunks and never freed)
-// so that memory stays flat however large the tables grow.
+// keystreams of pages near the start of a file are kept for the whole run: a
+// query that walks the ledger again makes only the pages the store lacks. The
+// store is bounded (12 MiB over all passwords, handed out in 256 KiB chunks
+// and never freed) so that memory stays flat however large the tables grow.
+// It keeps two pages of every three rather than one stretch, so that a walk
+// over a file larger than the store has pages for the helper threads to make
+// all along, not none in the stored part and all of them after it.
 class KeystreamStore {
 public:
     static constexpr std::int64_t kChunkPages = 64;
@@ -279,20 +306,23 @@ public:
 
     // The stored keystream of `page` for `password`, or null.
     const std::uint8_t* find(const std::string& password, std::int64_t page) {
+        const std::int64_t at = placeOf(page);
+        if (at < 0) return nullptr;
         std::lock_guard lock(mutex_);
         auto it = stores_.find(password);
         if (it == stores_.end()) return nullptr;
         const Store& st = it->second;
-        auto c = static_cast<std::size_t>(page / kChunkPages);
+        auto c = static_cast<std::size_t>(at / kChunkPages);
         if (c >= st.chunks.size() || !st.chunks[c]) return nullptr;
-        auto inChunk = static_cast<std::size_t>(page % kChunkPages);
+        auto inChunk = static_cast<std::size_t>(at % kChunkPages);
         if (!st.chunks[c]->filled[inChunk]) return nullptr;
         return st.chunks[c]->bytes + inChunk * kPageSize;
     }
 
     // Keeps a copy of `bytes` as the keystream of `page`, while the budget lasts.
     void keep(const std::string& password, std::int64_t page, const std::uint8_t* bytes) {
-        if (page < 0 || page >= kBudgetPages) return;
+        const std::int64_t at = placeOf(page);
+        if (at < 0) return;
         std::lock_guard lock(mutex_);
         auto it = stores_.find(password);
         if (it == stores_.end()) {
@@ -300,17 +330,24 @@ public:
             it = stores_.emplace(password, Store{}).first;
         }
         Store& st = it->second;
-        auto c = static_cast<std::size_t>(page / kChunkPages);
+        auto c = static_cast<std::size_t>(at / kChunkPages);
         if (c >= st.chunks.size()) st.chunks.resize(c + 1);
         if (!st.chunks[c]) {
             if (usedPages_ + kChunkPages > kBudgetPages) return;
             usedPages_ += kChunkPages;
             st.chunks[c] = std::make_unique<Chunk>();
         }
-        auto inChunk = static_cast<std::size_t>(page % kChunkPages);
+        auto inChunk = static_cast<std::size_t>(at % kChunkPages);
         if (st.chunks[c]->filled[inChunk]) return;
         std::memcpy(st.chunks[c]->bytes + inChunk * kPageSize, bytes, kPageSize);
         st.chunks[c]->filled[inChunk] = true;
+    }
+
+    // Where a page would be kept, or -1 for a page the store never keeps.
+    static std::int64_t placeOf(std::int64_t page) {
+        if (page < 0 || page % 3 == 2) return -1;
+        const std::int64_t at = page / 3 * 2 + page % 3;
+        return at < kBudgetPages ? at : -1;
     }
 
 private:
@@ -326,12 +363,164 @@ private:
     std::int64_t usedPages_ = 0;
 };
 
+// Never destroyed: a helper thread may still be making pages when the
+// program ends with exit() (after a fatal error, say), and must not find the
+// store gone.
 KeystreamStore& keystreamStore() {
-    static KeystreamStore store;
-    return store;
+    static KeystreamStore* store = new KeystreamStore;
+    return *store;
 }
 
 }  // namespace
+
+
+// The pages of one front-to-back walk, made by the reader and a helper thread
+// together. Both claim groups of pages in file order from one counter and put
+// them into a ring; the reader takes its page from there (or makes the next
+// unclaimed group itself while it would otherwise wait). The helper runs at
+// most a ring's length ahead of the reader. A page's keystream is a function
+// of the password and the page number alone, so who makes it does not matter.
+struct Scrambler::ReadAhead::State {
+    static constexpr std::int64_t kRing = 256;  // pages: 1 MiB
+    static constexpr std::int64_t kGroup = 4;
+
+    State(const std::string& password, const std::uint8_t* digest, std::int64_t first,
+          std::int64_t last, std::vector<std::uint32_t> words)
+        : password(password), first(first), last(last), words(std::move(words)),
+          ring(new std::uint8_t[kRing * kPageSize]), nextClaim(first), released(first) {
+        std::memcpy(digestText, digest, sizeof digestText);
+        for (auto& h : held) h.store(-1, std::memory_order_relaxed);
+    }
+
+    const std::string password;
+    std::uint8_t digestText[32];
+    const std::int64_t first, last;               // pages
+    const std::vector<std::uint32_t> words;        // page words of first..last
+    const std::unique_ptr<std::uint8_t[]> ring;
+    std::atomic<std::int64_t> held[kRing];         // the page a ring slot holds
+    const std::uint8_t* where[kRing] = {};         // its bytes (ring or store)
+    std::atomic<std::int64_t> nextClaim;           // the next page nobody makes yet
+    std::atomic<std::int64_t> released;            // pages before it are done with
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> helpers;
+    // Sleeping is rare (a full ring, or the reader's page half made), so one
+    // mutex and condition serve every wait. A thread counts itself in
+    // `sleepers` before it looks at what it waits for; a change is made
+    // before the changer looks at `sleepers` (both sequentially consistent),
+    // so either the sleeper sees the change or the changer sees the sleeper.
+    std::mutex mutex;
+    std::condition_variable woken;
+    std::atomic<int> sleepers{0};
+
+    template <typename Ready>
+    void sleepUntil(Ready ready) {
+        sleepers.fetch_add(1);
+        {
+            std::unique_lock lock(mutex);
+            woken.wait(lock, ready);
+        }
+        sleepers.fetch_sub(1);
+    }
+
+    void wakeSleepers() {
+        if (sleepers.load() == 0) return;
+        { std::lock_guard lock(mutex); }
+        woken.notify_all();
+    }
+
+    void publish(std::int64_t page, const std::uint8_t* bytes) {
+        const auto slot = static_cast<std::size_t>(page % kRing);
+        where[slot] = bytes;
+        held[slot].store(page);
+        wakeSleepers();
+    }
+
+    // Claims the next group of pages, if any is left and the ring has room,
+    // and makes it. False when nothing was claimed.
+    bool makeGroup() {
+        std::int64_t q = nextClaim.load(std::memory_order_relaxed);
+        for (;;) {
+            if (q > last) return false;
+            // Slots of pages below `released` are free; the ring holds kRing.
+            if (q + kGroup > released.load(std::memory_order_acquire) + kRing) return false;
+            if (nextClaim.compare_exchange_weak(q, q + kGroup, std::memory_order_acq_rel))
+                break;
+        }
+        const std::int64_t end = std::min(q + kGroup, last + 1);
+        PageRc4 generators[kGroup];
+        // Made in a buffer of this thread first: storing byte by byte into
+        // ring lines that the reader's core holds would stall the generator
+        // on every line, where one copy of the finished pages costs little.
+        alignas(64) std::uint8_t local[kGroup][kPageSize];
+        std::uint8_t keys[kGroup][kPageKeySize];
+        std::uint8_t* out[kGroup];
+        std::int64_t pages[kGroup];
+        int n = 0;
+        for (std::int64_t p = q; p < end; ++p) {
+            if (const std::uint8_t* kept = keystreamStore().find(password, p)) {
+                publish(p, kept);
+                continue;
+            }
+            const std::uint32_t w = words[static_cast<std::size_t>(p - first)];
+            storeLe32(keys[n], w);
+            std::memcpy(keys[n] + 4, digestText, 32);
+            storeLe32(keys[n] + 36, w ^ static_cast<std::uint32_t>(p));
+            out[n] = local[n];
+            pages[n++] = p;
+        }
+        if (n == 4) {
+            makePages<4>(generators, keys, out);
+        } else {
+            for (int k = 0; k + 1 < n; k += 2) makePages<2>(generators, keys + k, out + k);
+            if (n % 2) makePages<1>(generators, keys + n - 1, out + n - 1);
+        }
+        for (int k = 0; k < n; ++k) {
+            std::uint8_t* slot = ring.get() + (pages[k] % kRing) * kPageSize;
+            std::memcpy(slot, out[k], kPageSize);
+            keystreamStore().keep(password, pages[k], slot);
+            publish(pages[k], slot);
+        }
+        return true;
+    }
+
+    void helperLoop() {
+        while (!stop.load(std::memory_order_acquire)) {
+            if (makeGroup()) continue;
+            if (nextClaim.load(std::memory_order_acquire) > last) return;
+            // The ring is full: wait for the reader to move on.
+            sleepUntil([this] {
+                return stop.load() || nextClaim.load() + kGroup <= released.load() + kRing;
+            });
+        }
+    }
+
+    // The reader's page, or null when it is not one this walk makes.
+    const std::uint8_t* get(std::int64_t page) {
+        const std::int64_t r = released.load(std::memory_order_relaxed);
+        if (page < first || page > last || page < r || page + kGroup > r + kRing) return nullptr;
+        const auto slot = static_cast<std::size_t>(page % kRing);
+        for (;;) {
+            const std::int64_t h = held[slot].load(std::memory_order_acquire);
+            if (h == page) return where[slot];
+            // Rather than wait, make the next unclaimed group (this page's
+            // own if nobody has it yet).
+            if (makeGroup()) continue;
+            sleepUntil([&] { return held[slot].load() != h; });
+        }
+    }
+
+    void passed(std::int64_t page) {
+        if (page <= released.load(std::memory_order_relaxed)) return;
+        released.store(page);
+        wakeSleepers();
+    }
+
+    void finish() {
+        stop.store(true);
+        wakeSleepers();
+        for (auto& h : helpers) h.join();
+    }
+};
 
 struct Scrambler::Impl {
     Impl(std::string_view password, const std::string& digest)
@@ -354,6 +543,7 @@ struct Scrambler::Impl {
     std::uint64_t clock = 0;
     std::int64_t nextAhead = -1;  // the page after the last batch made
     PageRc4 generators[kMaxBatch];
+    ReadAhead::State* ahead = nullptr;  // the walk under way, if any
 
     std::uint32_t pageWord(std::int64_t page) {
         auto end = static_cast<std::size_t>(page) * 4 + 4;
@@ -394,6 +584,8 @@ struct Scrambler::Impl {
     // to-back read), else two, because a record may straddle the page end.
     // Side by side the extra generators cost far less than one alone.
     const std::uint8_t* page(std::int64_t page) {
+        if (ahead)
+            if (const std::uint8_t* made = ahead->get(page)) return made;
         if (Slot* s = find(page)) {
             s->used = ++clock;
             return s->bytes;
@@ -450,6 +642,62 @@ void Scrambler::apply(std::int64_t offset, std::uint8_t* data, std::size_t n) {
         n -= take;
         offset += static_cast<std::int64_t>(take);
     }
+}
+
+Scrambler::ReadAhead::ReadAhead() = default;
+Scrambler::ReadAhead::ReadAhead(ReadAhead&& other) noexcept
+    : impl_(std::move(other.impl_)), state_(std::move(other.state_)) {}
+Scrambler::ReadAhead& Scrambler::ReadAhead::operator=(ReadAhead&& other) noexcept {
+    if (this != &other) {
+        end();
+        impl_ = std::move(other.impl_);
+        state_ = std::move(other.state_);
+    }
+    return *this;
+}
+Scrambler::ReadAhead::~ReadAhead() { end(); }
+
+void Scrambler::ReadAhead::end() {
+    if (!state_) return;
+    state_->finish();
+    if (impl_ && impl_->ahead == state_.get()) impl_->ahead = nullptr;
+    state_.reset();
+    impl_.reset();
+}
+
+void Scrambler::ReadAhead::passed(std::int64_t offset) {
+    if (state_) state_->passed(offset / kPageSize);
+}
+
+Scrambler::ReadAhead Scrambler::readAhead(std::int64_t from, std::int64_t to) {
+    ReadAhead handle;
+    // Helpers pay off only for walks of some length, on a machine with a core
+    // to spare, and with no other walk of this scrambler under way. The reader
+    // keeps one core; a few helpers are enough to outrun any reader.
+    constexpr std::int64_t kWorthPages = 32;
+    constexpr unsigned kMaxHelpers = 3;
+    const unsigned cores = std::thread::hardware_concurrency();
+    from = std::max(from, kFirstScrambled);
+    if (!impl_ || impl_->ahead || to <= from || cores < 2) return handle;
+    const std::int64_t first = from / kPageSize, last = (to - 1) / kPageSize;
+    if (last - first + 1 < kWorthPages) return handle;
+    impl_->pageWord(last);  // the master keystream up to the last page, made here
+    std::vector<std::uint32_t> words(static_cast<std::size_t>(last - first + 1));
+    std::memcpy(words.data(), impl_->masterBytes.data() + first * 4, words.size() * 4);
+    auto state = std::make_unique<ReadAhead::State>(impl_->password, impl_->digestText, first,
+                                                    last, std::move(words));
+    const unsigned helpers = std::min(cores - 1, kMaxHelpers);
+    try {
+        for (unsigned k = 0; k < helpers; ++k)
+            state->helpers.emplace_back([s = state.get()] { s->helperLoop(); });
+    } catch (const std::system_error&) {
+        // Fewer threads than hoped (or none): the reader makes what they don't.
+        if (state->helpers.empty()) return handle;
+    }
+    impl_->ahead = state.get();
+    handle.impl_ = impl_;
+    handle.state_ = std::move(state);
+    return handle;
 }
 
 }  // namespace tables

@@ -41,6 +41,8 @@ std::string passwordDigestText(std::string_view password);
 // reading a file front to back costs one page generator per page. Copies
 // share those caches: a Scrambler and its copies belong to one thread.
 class Scrambler {
+    struct Impl;
+
 public:
     explicit Scrambler(std::string_view password);
     bool active() const { return !password_.empty(); }
@@ -49,10 +51,39 @@ public:
         apply(offset, reinterpret_cast<std::uint8_t*>(data), n);
     }
 
+    // Makes the page keystreams over file offsets [from, to) ahead of a
+    // reader that goes through them front to back, on a second thread when
+    // the machine has more than one core: the reader then shares the
+    // generating with it instead of doing it all. The reader tells the handle
+    // how far it has come (passed), so that the pages behind it can be
+    // reused; ending the handle stops the thread. Every byte apply() gives is
+    // the same with or without it.
+    class ReadAhead {
+    public:
+        ReadAhead();
+        ReadAhead(ReadAhead&&) noexcept;
+        ReadAhead& operator=(ReadAhead&&) noexcept;
+        ReadAhead(const ReadAhead&) = delete;
+        ReadAhead& operator=(const ReadAhead&) = delete;
+        ~ReadAhead();
+        // The walk has come to `offset`: the pages before it need not be
+        // kept ahead any more (a later read there makes them as usual).
+        void passed(std::int64_t offset);
+        // Whether helper threads make pages for this walk.
+        bool working() const { return state_ != nullptr; }
+
+    private:
+        friend class Scrambler;
+        struct State;
+        void end();
+        std::shared_ptr<Scrambler::Impl> impl_;
+        std::unique_ptr<State> state_;
+    };
+    ReadAhead readAhead(std::int64_t from, std::int64_t to);
+
 private:
     std::string password_;
     std::string digest_;
-    struct Impl;
     std::shared_ptr<Impl> impl_;
 };
 

@@ -111,20 +111,41 @@ TableFile::Impl::~Impl() {
     if (!registryKey.empty()) releasePath(registryKey);
 }
 
+namespace {
+
+template <typename Word>
+Word loadWord(const char* p) {
+    Word w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+// Whether n bytes at a and b are equal. Field names are at most 16 bytes, so
+// two overlapping word compares replace a byte loop and its hard-to-predict
+// exit.
+inline bool sameBytes(const char* a, const char* b, std::size_t n) {
+    if (n > 16) return std::memcmp(a, b, n) == 0;
+    if (n >= 8)
+        return loadWord<std::uint64_t>(a) == loadWord<std::uint64_t>(b) &&
+               loadWord<std::uint64_t>(a + n - 8) == loadWord<std::uint64_t>(b + n - 8);
+    if (n >= 4)
+        return loadWord<std::uint32_t>(a) == loadWord<std::uint32_t>(b) &&
+               loadWord<std::uint32_t>(a + n - 4) == loadWord<std::uint32_t>(b + n - 4);
+    for (std::size_t k = 0; k < n; ++k)
+        if (a[k] != b[k]) return false;
+    return true;
+}
+
+}  // namespace
+
 int TableFile::Impl::fieldIndex(std::string_view name) {
     const std::size_t n = fields.size();
     // Callers read the same few names over and over, mostly in field order:
     // an exact match starting after the last hit is nearly always immediate.
-    // Names are at most 16 bytes, so a plain loop beats a library call.
-    auto same = [](const std::string& f, std::string_view q) {
-        if (f.size() != q.size()) return false;
-        for (std::size_t k = 0; k < q.size(); ++k)
-            if (f[k] != q[k]) return false;
-        return true;
-    };
     std::size_t i = nextGuess;
     for (std::size_t k = 0; k < n; ++k) {
-        if (same(fields[i].name, name)) {
+        const std::string& f = fields[i].name;
+        if (f.size() == name.size() && sameBytes(f.data(), name.data(), name.size())) {
             nextGuess = i + 1 == n ? 0 : i + 1;
             return canonical[i];
         }
@@ -809,9 +830,14 @@ bool TableFile::forEachRecord(const std::function<bool()>& visitor) {
             --im.callbackDepth;
         });
         const std::uint64_t purges = im.purgeCount;
+        // The keystream of the pages still to come is made alongside.
+        Scrambler::ReadAhead ahead =
+            slot < count ? im.scrambler.readAhead(im.slotOffset(slot), im.slotOffset(count))
+                         : Scrambler::ReadAhead();
 
         while (slot < count && !stopped) {
             const std::int64_t n = std::min<std::int64_t>(perBatch, count - slot);
+            ahead.passed(im.slotOffset(slot));
             // One lock over the lock bytes of the whole batch (from the first
             // slot's start to the last slot's start) while it is read; the
             // visitor then works on that copy.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <string>
 #include <string_view>
 
@@ -45,11 +46,113 @@ public:
     bool operator==(const TableValue&) const = default;
 
 private:
+    [[noreturn]] static void kindMismatch();
+    static std::int64_t truncateToInt64(double v);
+
     ValueKind kind_ = ValueKind::Absent;
     bool integral_ = false;
     std::int64_t i_ = 0;
     double d_ = 0.0;
     std::string s_;
 };
+
+// The factories and readers are inline: a scan makes and reads one value per
+// field of every record, and a call each would cost more than the work.
+
+inline TableValue TableValue::number(double v) {
+    TableValue t;
+    t.kind_ = ValueKind::Number;
+    t.d_ = v;
+    t.i_ = truncateToInt64(v);
+    return t;
+}
+
+inline TableValue TableValue::integer(std::int64_t v) {
+    TableValue t;
+    t.kind_ = ValueKind::Number;
+    t.integral_ = true;
+    t.i_ = v;
+    t.d_ = static_cast<double>(v);
+    return t;
+}
+
+inline TableValue TableValue::boolean(bool v) {
+    TableValue t;
+    t.kind_ = ValueKind::Bool;
+    t.i_ = v ? 1 : 0;
+    return t;
+}
+
+inline TableValue TableValue::dateTime(double daysSince18991230) {
+    TableValue t;
+    t.kind_ = ValueKind::DateTime;
+    t.d_ = daysSince18991230;
+    return t;
+}
+
+inline TableValue TableValue::text(std::string gbk) {
+    TableValue t;
+    t.kind_ = ValueKind::Text;
+    t.s_ = std::move(gbk);
+    return t;
+}
+
+inline TableValue TableValue::bytes(std::string raw) {
+    TableValue t;
+    t.kind_ = ValueKind::Bytes;
+    t.s_ = std::move(raw);
+    return t;
+}
+
+inline TableValue TableValue::subRef(std::int32_t v) {
+    TableValue t;
+    t.kind_ = ValueKind::SubRef;
+    t.i_ = v;
+    return t;
+}
+
+inline double TableValue::asNumber() const {
+    if (kind_ != ValueKind::Number) kindMismatch();
+    return integral_ ? static_cast<double>(i_) : d_;
+}
+
+inline std::int64_t TableValue::asInteger() const {
+    if (kind_ != ValueKind::Number) kindMismatch();
+    return i_;
+}
+
+inline bool TableValue::asBool() const {
+    if (kind_ != ValueKind::Bool) kindMismatch();
+    return i_ != 0;
+}
+
+inline double TableValue::asDateTime() const {
+    if (kind_ != ValueKind::DateTime) kindMismatch();
+    return d_;
+}
+
+inline const std::string& TableValue::asText() const {
+    if (kind_ != ValueKind::Text) kindMismatch();
+    return s_;
+}
+
+inline const std::string& TableValue::asBytes() const {
+    if (kind_ != ValueKind::Bytes) kindMismatch();
+    return s_;
+}
+
+inline std::int32_t TableValue::asSubRef() const {
+    if (kind_ != ValueKind::SubRef) kindMismatch();
+    return static_cast<std::int32_t>(i_);
+}
+
+// Truncation toward zero that stays defined for every double: out-of-range
+// values saturate, NaN gives 0.
+inline std::int64_t TableValue::truncateToInt64(double v) {
+    if (v != v) return 0;
+    if (v >= 9223372036854775807.0) return INT64_MAX;
+    if (v <= -9223372036854775808.0) return INT64_MIN;
+    return static_cast<std::int64_t>(v);
+}
 
 }  // namespace tables
