@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "composer_dialog_actions.h"
 #include "customers_page.h"
 #include "customers_page_actions.h"
 #include "dialogs.h"
@@ -133,6 +134,7 @@ void Shell::createMainBar() {
     PageLoaders loaders;
     loaders.entry = [this](ui::EntryPage& page) {
         ledger_->bindEntryPage(page);
+        composer::bindEntryPage(page);
         customers::fillEntryCustomers(page);
         projects::fillEntryProjects(page);
     };
