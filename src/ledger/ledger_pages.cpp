@@ -56,6 +56,7 @@ void LedgerPages::bindQueryPage(ui::QueryPage& page) {
     connect(page.按钮组合搜索, &QPushButton::clicked, this, [this] { runCombinedQuery(); });
     connect(page.按钮结清, &QPushButton::clicked, this, [this] { settleSelected(); });
     connect(page.按钮未结, &QPushButton::clicked, this, [this] { unsettleSelected(); });
+    connect(page.按钮打印本页, &QPushButton::clicked, this, [this] { printDeliveryNote(); });
     connect(page.按钮2, &QPushButton::clicked, &page, &QWidget::hide);
 
     ui::ReportList* list = page.超级列表框统计;

@@ -80,6 +80,9 @@ public:
     void queryHeaderClicked(int column);
     void settleSelected();
     void unsettleSelected();
+    // The list's rows and page total as a delivery note in `表格1`, whose
+    // print preview opens.
+    void printDeliveryNote();
 
 private:
     enum class QueryKind { Keyword = 1, DateRange = 2, Combined = 3 };

@@ -18,5 +18,6 @@
 #include "radio_button.h"
 #include "report_list.h"
 #include "rollup_menu.h"
+#include "table_grid.h"
 #include "toolbar.h"
 #include "transparent_label.h"

@@ -16,6 +16,7 @@
 #include "radio_button.h"
 #include "report_list.h"
 #include "rollup_menu.h"
+#include "table_grid.h"
 #include "toolbar.h"
 #include "transparent_label.h"
 
@@ -58,8 +59,9 @@ bool kindMatches(Kind kind, const QWidget* c) {
             return qobject_cast<const RollUpMenu*>(c);
         case Kind::DataProvider:
         case Kind::DataSource:
-        case Kind::Grid:
             return c && c->metaObject() == &QWidget::staticMetaObject;
+        case Kind::Grid:
+            return qobject_cast<const TableGrid*>(c);
     }
     return false;
 }

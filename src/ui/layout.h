@@ -33,9 +33,9 @@ enum class Kind {
     ToolBar,           // ui::ToolBar
     ReportList,        // ui::ReportList
     RollUpMenu,        // ui::RollUpMenu
-    DataProvider,      // invisible placeholders of the query page's printing
-    DataSource,        //   controls (QWidget); the delivery note brings
-    Grid,              //   their working parts
+    DataProvider,      // invisible placeholders (QWidget) beside the grid
+    DataSource,        //   that prints the query page's delivery note
+    Grid,              // ui::TableGrid, never shown: it prints
 };
 
 struct ControlSpec {

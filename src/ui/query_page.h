@@ -1,7 +1,7 @@
 // The query page (" 查 询 "): keyword, date-range and combined searches, the
 // list of found entries with its totals, settle and unsettle, and the print
-// button. The grid, data source and data provider that print the delivery
-// note are invisible placeholders of their size here.
+// button. The grid that prints the delivery note is never shown; its data
+// source and data provider are invisible placeholders of their size.
 #pragma once
 
 #include <QWidget>
@@ -30,7 +30,7 @@ class QueryPage : public QWidget {
 
     QWidget* 通用提供者1 = nullptr;
     QWidget* 数据源1 = nullptr;
-    QWidget* 表格1 = nullptr;
+    TableGrid* 表格1 = nullptr;
     QPushButton* 按钮打印本页 = nullptr;
     QLabel* 标签1 = nullptr;
     EditBox* 编辑框组合 = nullptr;
