@@ -265,6 +265,25 @@ void makePages<4>(PageRc4* g, const std::uint8_t (*keys)[kPageKeySize], std::uin
     }
 }
 
+// One to four pages: four side by side, else pairs and a single.
+void makeSomePages(PageRc4* g, const std::uint8_t (*keys)[kPageKeySize], std::uint8_t* const* out,
+                   int n) {
+    if (n == 4) {
+        makePages<4>(g, keys, out);
+        return;
+    }
+    for (int k = 0; k + 1 < n; k += 2) makePages<2>(g, keys + k, out + k);
+    if (n % 2) makePages<1>(g, keys + n - 1, out + n - 1);
+}
+
+// The 40-byte key of a page: its word, the digest text, word ^ page number.
+void makePageKey(std::uint32_t word, const std::uint8_t* digestText, std::int64_t page,
+                 std::uint8_t (&key)[kPageKeySize]) {
+    storeLe32(key, word);
+    std::memcpy(key + 4, digestText, 32);
+    storeLe32(key + 36, word ^ static_cast<std::uint32_t>(page));
+}
+
 inline void xorBytes(std::uint8_t* data, const std::uint8_t* key, std::size_t n) {
     std::size_t k = 0;
 #if defined(__GNUC__)
@@ -453,7 +472,7 @@ struct Scrambler::ReadAhead::State {
         // on every line, where one copy of the finished pages costs little.
         alignas(64) std::uint8_t local[kGroup][kPageSize];
         std::uint8_t keys[kGroup][kPageKeySize];
-        std::uint8_t* out[kGroup];
+        std::uint8_t* out[kGroup] = {};
         std::int64_t pages[kGroup];
         int n = 0;
         for (std::int64_t p = q; p < end; ++p) {
@@ -461,19 +480,11 @@ struct Scrambler::ReadAhead::State {
                 publish(p, kept);
                 continue;
             }
-            const std::uint32_t w = words[static_cast<std::size_t>(p - first)];
-            storeLe32(keys[n], w);
-            std::memcpy(keys[n] + 4, digestText, 32);
-            storeLe32(keys[n] + 36, w ^ static_cast<std::uint32_t>(p));
+            makePageKey(words[static_cast<std::size_t>(p - first)], digestText, p, keys[n]);
             out[n] = local[n];
             pages[n++] = p;
         }
-        if (n == 4) {
-            makePages<4>(generators, keys, out);
-        } else {
-            for (int k = 0; k + 1 < n; k += 2) makePages<2>(generators, keys + k, out + k);
-            if (n % 2) makePages<1>(generators, keys + n - 1, out + n - 1);
-        }
+        makeSomePages(generators, keys, out, n);
         for (int k = 0; k < n; ++k) {
             std::uint8_t* slot = ring.get() + (pages[k] % kRing) * kPageSize;
             std::memcpy(slot, out[k], kPageSize);
@@ -557,10 +568,7 @@ struct Scrambler::Impl {
     }
 
     void pageKey(std::int64_t page, std::uint8_t (&key)[kPageKeySize]) {
-        std::uint32_t w = pageWord(page);
-        storeLe32(key, w);
-        std::memcpy(key + 4, digestText, 32);
-        storeLe32(key + 36, w ^ static_cast<std::uint32_t>(page));
+        makePageKey(pageWord(page), digestText, page, key);
     }
 
     Slot* find(std::int64_t page) {
@@ -594,7 +602,7 @@ struct Scrambler::Impl {
         const int want = page == nextAhead ? 4 : 2;
         Slot* batch[kMaxBatch];
         std::uint8_t keys[kMaxBatch][kPageKeySize];
-        std::uint8_t* out[kMaxBatch];
+        std::uint8_t* out[kMaxBatch] = {};
         int n = 0;
         for (std::int64_t q = page; q < page + want; ++q) {
             if (q != page && find(q)) break;
@@ -604,12 +612,7 @@ struct Scrambler::Impl {
             out[n] = s->bytes;
             batch[n++] = s;
         }
-        if (n == 4) {
-            makePages<4>(generators, keys, out);
-        } else {
-            for (int k = 0; k + 1 < n; k += 2) makePages<2>(generators, keys + k, out + k);
-            if (n % 2) makePages<1>(generators, keys + n - 1, out + n - 1);
-        }
+        makeSomePages(generators, keys, out, n);
         // Later pages of the batch count as older, so they go first if unused.
         for (int k = n - 1; k >= 0; --k) batch[k]->used = ++clock;
         for (int k = 0; k < n; ++k) keystreamStore().keep(password, batch[k]->page, batch[k]->bytes);
