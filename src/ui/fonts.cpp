@@ -41,6 +41,21 @@ const QStringList& titleFamilies() {
 
 }  // namespace
 
+QStringList familiesFor(const QString& face) {
+    QStringList families{face};
+    if (face == QStringLiteral("黑体") ||
+        face.compare(QStringLiteral("SimHei"), Qt::CaseInsensitive) == 0) {
+        families << QStringLiteral("SimHei") << QStringLiteral("Microsoft YaHei")
+                 << QStringLiteral("Noto Sans CJK SC") << QStringLiteral("WenQuanYi Zen Hei");
+    } else if (face == QStringLiteral("宋体") ||
+               face.compare(QStringLiteral("SimSun"), Qt::CaseInsensitive) == 0) {
+        families << songFamilies();
+    }
+    families << QStringLiteral("Noto Sans CJK SC") << QStringLiteral("WenQuanYi Zen Hei");
+    families.removeDuplicates();
+    return families;
+}
+
 QFont interfaceFont() { return make(interfaceFamilies()); }
 
 QFont songFont() { return make(songFamilies()); }

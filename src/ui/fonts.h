@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QFont>
+#include <QStringList>
 
 namespace ui {
 
@@ -21,5 +22,9 @@ QFont songFont();
 // (the label's height).
 QFont titleFont(int pixelHeight);
 QFont font(Face face, int pixelHeight);
+
+// The families to ask for a face named in a document (the printed grid's
+// "宋体", "黑体"): the named face first, then installed faces of its kind.
+QStringList familiesFor(const QString& face);
 
 }  // namespace ui

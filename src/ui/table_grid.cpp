@@ -1,5 +1,7 @@
 #include "table_grid.h"
 
+#include "fonts.h"
+
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -21,24 +23,6 @@ constexpr int kPageNumberHeight = 30;
 const QString& defaultFace() {
     static const QString face = QStringLiteral("宋体");
     return face;
-}
-
-// The Windows face first, then faces of the same kind that may be installed
-// elsewhere, so that no text prints as missing-glyph boxes.
-QStringList familiesFor(const QString& face) {
-    QStringList families{face};
-    if (face == QStringLiteral("黑体") ||
-        face.compare(QStringLiteral("SimHei"), Qt::CaseInsensitive) == 0) {
-        families << QStringLiteral("SimHei") << QStringLiteral("Microsoft YaHei")
-                 << QStringLiteral("Noto Sans CJK SC") << QStringLiteral("WenQuanYi Zen Hei");
-    } else if (face == QStringLiteral("宋体") ||
-               face.compare(QStringLiteral("SimSun"), Qt::CaseInsensitive) == 0) {
-        families << QStringLiteral("SimSun") << QStringLiteral("NSimSun")
-                 << QStringLiteral("Noto Serif CJK SC") << QStringLiteral("WenQuanYi Zen Hei");
-    }
-    families << QStringLiteral("Noto Sans CJK SC") << QStringLiteral("WenQuanYi Zen Hei");
-    families.removeDuplicates();
-    return families;
 }
 
 // Line breaks of any convention become the separator the text layout breaks at.
