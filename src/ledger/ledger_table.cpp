@@ -24,7 +24,7 @@ int fieldNumber(TableFile& table, std::string_view name) {
     }
     // Reading a field the table does not have ends the program; read() says so.
     table.read(name);
-    tables::fatalError(tables::kNoSuchField);
+    tables::fatalError(tables::kFatalNoSuchField);
 }
 
 FieldNumbers lookUpFields(TableFile& table) {

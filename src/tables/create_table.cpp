@@ -15,40 +15,40 @@ namespace {
 bool exists(FileSystem& fs, const std::string& path) {
     FileOpenRequest request;
     request.readOnly = true;
-    TableError ignored = 0;
+    TableError ignored = kOk;
     return fs.open(path, request, &ignored) != nullptr;
 }
 
 TableError writeNewFile(FileSystem& fs, const std::string& path, std::vector<std::uint8_t>& bytes,
                         const std::string& password, TableError failure) {
-    TableError error = 0;
+    TableError error = kOk;
     std::unique_ptr<File> file = fs.create(path, &error);
     if (!file) return failure;
     Scrambler scrambler(password);
     scrambler.apply(0, bytes.data(), bytes.size());
-    if (file->writeAt(0, bytes.data(), bytes.size()) != 0) return failure;
-    if (file->sync() != 0) return failure;
-    return 0;
+    if (file->writeAt(0, bytes.data(), bytes.size()) != kOk) return failure;
+    if (file->sync() != kOk) return failure;
+    return kOk;
 }
 
 }  // namespace
 
 TableError createTable(std::string_view fileName, std::string_view password,
                        const std::vector<FieldDescriptor>& fields) {
-    if (fileName.empty()) return -2;
-    if (fields.empty()) return -16;
+    if (fileName.empty()) return kCreateFailed;
+    if (fields.empty()) return kNoFields;
 
     std::int64_t recordSize = 4;
     bool hasMemo = false;
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const FieldDescriptor& f = fields[i];
-        if (!layout::validNewFieldName(f.name)) return -18;
-        if (!layout::validType(static_cast<std::int32_t>(f.type))) return -17;
-        if (f.type == FieldType::Text && f.width < 1) return -19;
+        if (!layout::validNewFieldName(f.name)) return kBadFieldName;
+        if (!layout::validType(static_cast<std::int32_t>(f.type))) return kBadFieldType;
+        if (f.type == FieldType::Text && f.width < 1) return kBadFieldSize;
         for (std::size_t k = 0; k < i; ++k)
-            if (layout::sameFieldName(fields[k].name, f.name)) return -20;
+            if (layout::sameFieldName(fields[k].name, f.name)) return kDuplicateFieldName;
         recordSize += fieldSize(f);
-        if (recordSize > INT32_MAX) return -19;
+        if (recordSize > INT32_MAX) return kBadFieldSize;
         hasMemo = hasMemo || layout::isMemoType(f.type);
     }
 
@@ -56,8 +56,8 @@ TableError createTable(std::string_view fileName, std::string_view password,
     const std::string path =
         fs.resolveCase(fs.absolutePath(layout::withDefaultExtension(fileName)));
     const std::string memoPath = fs.resolveCase(layout::replaceExtension(path, "EDT"));
-    if (exists(fs, path)) return -2;
-    if (hasMemo && exists(fs, memoPath)) return -50;
+    if (exists(fs, path)) return kCreateFailed;
+    if (hasMemo && exists(fs, memoPath)) return kMemoCreateFailed;
 
     const auto count = static_cast<std::int32_t>(fields.size());
     std::vector<std::uint8_t> bytes(
@@ -89,15 +89,15 @@ TableError createTable(std::string_view fileName, std::string_view password,
     }
 
     const std::string pw(password);
-    if (TableError e = writeNewFile(fs, path, bytes, pw, -2)) return e;
+    if (TableError e = writeNewFile(fs, path, bytes, pw, kCreateFailed)) return e;
     if (hasMemo) {
         std::vector<std::uint8_t> memo(static_cast<std::size_t>(layout::kBlockSize), 0);
         std::memcpy(memo.data(), layout::kMagicMemo, 4);
         putI32(memo.data() + 4, layout::kVersion);
         putI32(memo.data() + layout::kMemoBlockCountOffset, 1);
-        if (TableError e = writeNewFile(fs, memoPath, memo, pw, -50)) return e;
+        if (TableError e = writeNewFile(fs, memoPath, memo, pw, kMemoCreateFailed)) return e;
     }
-    return 0;
+    return kOk;
 }
 
 }  // namespace tables

@@ -15,34 +15,34 @@
 namespace tables {
 
 class File {
-public:
+  public:
     virtual ~File() = default;
     // Reads up to n bytes at offset; returns the count read (short at the end
-    // of the file) or a negative result code (-11 hardware, -15 end of file …).
-    // A negative offset gives -10.
+    // of the file) or a negative result code (kHardwareFault, kEndOfFile …).
+    // A negative offset gives kSeekFailed.
     virtual std::int64_t readAt(std::int64_t offset, void* buf, std::size_t n) = 0;
-    // Writes all n bytes at offset; 0 or a result code (-14 disk full, -11
-    // hardware, -6 when the File was opened read-only, -10 negative offset).
+    // Writes all n bytes at offset; kOk or a result code (kDiskFull,
+    // kHardwareFault, kAccessDenied when the File was opened read-only,
+    // kSeekFailed for a negative offset).
     // After a failure part of the range may have been written.
     virtual TableError writeAt(std::int64_t offset, const void* buf, std::size_t n) = 0;
     // The file's length, or a negative result code.
     virtual std::int64_t size() = 0;
-    // Sets the length (cutting or zero-extending); -6 when read-only.
+    // Sets the length (cutting or zero-extending); kAccessDenied when read-only.
     virtual TableError truncate(std::int64_t length) = 0;
     // Flushes written data to the device (nothing to do when read-only).
     virtual TableError sync() = 0;
     // Exclusive lock of [offset, offset + length), failing at once when
-    // another File (of this or another process) holds any byte of it (-12 or
-    // -13). Locks belong to this File object: closing another File of the
-    // same path never drops them; destroying this File releases them all.
-    // As with LockFileEx, a range may not overlap one this File already holds
-    // (-13: callers count nested requests themselves), and length must be
-    // positive (-13 otherwise). On POSIX a File opened read-only takes a shared
-    // lock: it still conflicts with every writable File's lock, but not with
-    // another read-only File's.
+    // another File (of this or another process) holds any byte of it
+    // (kSharingViolation or kLockViolation). Locks belong to this File object: closing another File
+    // of the same path never drops them; destroying this File releases them all. As with
+    // LockFileEx, a range may not overlap one this File already holds (kLockViolation: callers
+    // count nested requests themselves), and length must be positive (kLockViolation otherwise). On
+    // POSIX a File opened read-only takes a shared lock: it still conflicts with every writable
+    // File's lock, but not with another read-only File's.
     virtual TableError lock(std::int64_t offset, std::int64_t length) = 0;
     // Releases a range exactly as an earlier lock() of this File took it;
-    // -29 when this File holds no such range.
+    // kUnlockFailed when this File holds no such range.
     virtual TableError unlock(std::int64_t offset, std::int64_t length) = 0;
 };
 
@@ -52,19 +52,20 @@ struct FileOpenRequest {
 };
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
     // Opens an existing regular file (never creates one). On failure returns
-    // null and stores the mapped result code (-3 not found, -6 access denied
-    // or not a regular file, -12 sharing violation, -5 too many open files,
-    // -4 bad path, -1 otherwise); on success stores 0. `error` may be null.
+    // null and stores the mapped result code (kFileNotFound, kAccessDenied
+    // also for what is not a regular file, kSharingViolation,
+    // kTooManyOpenFiles, kBadPath, kUnknown otherwise); on success stores kOk.
+    // `error` may be null.
     // Sharing is checked against the other Files open on the same file, as
     // Windows does; on POSIX this is emulated with marker locks and is best
     // effort (two opens racing each other may both get through).
     virtual std::unique_ptr<File> open(const std::string& path, const FileOpenRequest& request,
                                        TableError* error) = 0;
     // Creates a new empty file open for reading and writing (sharing mode 1),
-    // failing when it exists (-6) or with the codes of open().
+    // failing when it exists (kAccessDenied) or with the codes of open().
     virtual std::unique_ptr<File> create(const std::string& path, TableError* error) = 0;
     // The absolute form of a path with "." and ".." folded away (no check
     // that it exists, symbolic links are not followed); empty for an empty path.

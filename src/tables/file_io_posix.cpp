@@ -1,8 +1,6 @@
 // POSIX file layer (Linux): positional I/O on descriptors and open-file-
 // description locks, which belong to the open file rather than to the process,
 // so closing one descriptor of a file never drops locks held through another.
-#include "file_io.h"
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,6 +12,8 @@
 #include <climits>
 #include <vector>
 
+#include "file_io.h"
+
 #ifndef F_OFD_SETLK
 #error "open-file-description locks (F_OFD_SETLK) are required"
 #endif
@@ -24,20 +24,27 @@ namespace {
 
 TableError openErrorCode(int err) {
     switch (err) {
-        case ENOENT: return -3;
+        case ENOENT:
+            return kFileNotFound;
         case EACCES:
         case EPERM:
         case EROFS:
-        case EISDIR: return -6;
+        case EISDIR:
+            return kAccessDenied;
         case EMFILE:
-        case ENFILE: return -5;
+        case ENFILE:
+            return kTooManyOpenFiles;
         case ENAMETOOLONG:
         case ENOTDIR:
         case EINVAL:
-        case ELOOP: return -4;
-        case ETXTBSY: return -12;
-        case EIO: return -11;
-        default: return -1;
+        case ELOOP:
+            return kBadPath;
+        case ETXTBSY:
+            return kSharingViolation;
+        case EIO:
+            return kHardwareFault;
+        default:
+            return kUnknown;
     }
 }
 
@@ -47,11 +54,16 @@ TableError ioErrorCode(int err) {
 #ifdef EDQUOT
         case EDQUOT:
 #endif
-        case EFBIG: return -14;
-        case EIO: return -11;
-        case EBADF: return -7;
-        case EINVAL: return -10;  // a position the file cannot take
-        default: return -1;
+        case EFBIG:
+            return kDiskFull;
+        case EIO:
+            return kHardwareFault;
+        case EBADF:
+            return kBadFileHandle;
+        case EINVAL:
+            return kSeekFailed;  // a position the file cannot take
+        default:
+            return kUnknown;
     }
 }
 
@@ -93,12 +105,12 @@ bool othersHold(int fd, off_t byte) {
 }
 
 class PosixFile final : public File {
-public:
+  public:
     PosixFile(int fd, bool writable) : fd_(fd), writable_(writable) {}
     ~PosixFile() override { ::close(fd_); }  // also drops every lock of this open file
 
     std::int64_t readAt(std::int64_t offset, void* buf, std::size_t n) override {
-        if (offset < 0) return -10;
+        if (offset < 0) return kSeekFailed;
         auto* p = static_cast<char*>(buf);
         std::size_t done = 0;
         while (done < n) {
@@ -114,8 +126,8 @@ public:
     }
 
     TableError writeAt(std::int64_t offset, const void* buf, std::size_t n) override {
-        if (!writable_) return -6;
-        if (offset < 0) return -10;
+        if (!writable_) return kAccessDenied;
+        if (offset < 0) return kSeekFailed;
         const auto* p = static_cast<const char*>(buf);
         std::size_t done = 0;
         while (done < n) {
@@ -124,10 +136,10 @@ public:
                 if (errno == EINTR) continue;
                 return ioErrorCode(errno);
             }
-            if (r == 0) return -14;  // no progress: nothing more fits
+            if (r == 0) return kDiskFull;  // no progress: nothing more fits
             done += static_cast<std::size_t>(r);
         }
-        return 0;
+        return kOk;
     }
 
     std::int64_t size() override {
@@ -137,41 +149,41 @@ public:
     }
 
     TableError truncate(std::int64_t length) override {
-        if (!writable_) return -6;
-        if (length < 0) return -10;
+        if (!writable_) return kAccessDenied;
+        if (length < 0) return kSeekFailed;
         while (::ftruncate(fd_, static_cast<off_t>(length)) != 0) {
             if (errno == EINTR) continue;
             return ioErrorCode(errno);
         }
-        return 0;
+        return kOk;
     }
 
     TableError sync() override {
-        if (!writable_) return 0;
+        if (!writable_) return kOk;
         while (::fdatasync(fd_) != 0) {
             if (errno == EINTR) continue;
-            if (errno == EINVAL || errno == EROFS) return 0;  // nothing to flush here
+            if (errno == EINVAL || errno == EROFS) return kOk;  // nothing to flush here
             return ioErrorCode(errno);
         }
-        return 0;
+        return kOk;
     }
 
     TableError lock(std::int64_t offset, std::int64_t length) override {
-        if (offset < 0 || length <= 0 || offset > kShareMarkers - length) return -13;
+        if (offset < 0 || length <= 0 || offset > kShareMarkers - length) return kLockViolation;
         // Like LockFileEx: a range may not overlap one this File already holds.
         for (const auto& r : held_)
-            if (offset < r.offset + r.length && r.offset < offset + length) return -13;
+            if (offset < r.offset + r.length && r.offset < offset + length) return kLockViolation;
         // A write lock needs a descriptor open for writing; a read-only File
         // takes a read lock, which still keeps other processes' write locks
         // (every writer's) off the range, but not other read-only Files'.
         int err = 0;
         if (!ofdLock(fd_, writable_ ? F_WRLCK : F_RDLCK, offset, length, &err)) {
-            if (err == EAGAIN || err == EACCES) return -13;
-            if (err == ENOLCK) return -13;
-            return -1;
+            if (err == EAGAIN || err == EACCES) return kLockViolation;
+            if (err == ENOLCK) return kLockViolation;
+            return kUnknown;
         }
         held_.push_back({offset, length});
-        return 0;
+        return kOk;
     }
 
     TableError unlock(std::int64_t offset, std::int64_t length) override {
@@ -179,10 +191,10 @@ public:
         auto it = std::find_if(held_.begin(), held_.end(), [&](const Range& r) {
             return r.offset == offset && r.length == length;
         });
-        if (it == held_.end()) return -29;
-        if (!ofdLock(fd_, F_UNLCK, offset, length, nullptr)) return -1;
+        if (it == held_.end()) return kUnlockFailed;
+        if (!ofdLock(fd_, F_UNLCK, offset, length, nullptr)) return kUnknown;
         held_.erase(it);
-        return 0;
+        return kOk;
     }
 
     // Checks the other opens of this file against what this one asks for and
@@ -202,7 +214,7 @@ public:
         return true;
     }
 
-private:
+  private:
     struct Range {
         std::int64_t offset, length;
     };
@@ -250,15 +262,15 @@ bool parentExists(const std::string& path) {
 }
 
 class PosixFileSystem final : public FileSystem {
-public:
+  public:
     std::unique_ptr<File> open(const std::string& path, const FileOpenRequest& request,
                                TableError* error) override {
         auto fail = [&](TableError code) -> std::unique_ptr<File> {
             if (error) *error = code;
             return nullptr;
         };
-        if (request.sharing < 1 || request.sharing > 4) return fail(-1);
-        if (path.find('\0') != std::string::npos) return fail(-4);
+        if (request.sharing < 1 || request.sharing > 4) return fail(kUnknown);
+        if (path.find('\0') != std::string::npos) return fail(kBadPath);
         // Non-blocking so that a FIFO in a table's place cannot hang the open;
         // it is refused below like any other non-regular file.
         int flags = (request.readOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
@@ -268,24 +280,24 @@ public:
         if (fd < 0) {
             int err = errno;
             // A missing folder is a bad path, as Windows reports it, not a missing file.
-            if (err == ENOENT && !parentExists(path)) return fail(-4);
+            if (err == ENOENT && !parentExists(path)) return fail(kBadPath);
             return fail(openErrorCode(err));
         }
         struct stat st {};
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
             ::close(fd);
-            return fail(-6);
+            return fail(kAccessDenied);
         }
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         auto file = std::make_unique<PosixFile>(fd, !request.readOnly);
-        if (!file->claimSharing(!request.readOnly, request.sharing)) return fail(-12);
-        if (error) *error = 0;
+        if (!file->claimSharing(!request.readOnly, request.sharing)) return fail(kSharingViolation);
+        if (error) *error = kOk;
         return file;
     }
 
     std::unique_ptr<File> create(const std::string& path, TableError* error) override {
         if (path.find('\0') != std::string::npos) {
-            if (error) *error = -4;
+            if (error) *error = kBadPath;
             return nullptr;
         }
         int fd;
@@ -294,15 +306,18 @@ public:
         if (fd < 0) {
             int err = errno;
             if (error) {
-                if (err == EEXIST) *error = -6;
-                else if (err == ENOENT && !parentExists(path)) *error = -4;
-                else *error = openErrorCode(err);
+                if (err == EEXIST)
+                    *error = kAccessDenied;
+                else if (err == ENOENT && !parentExists(path))
+                    *error = kBadPath;
+                else
+                    *error = openErrorCode(err);
             }
             return nullptr;
         }
         auto file = std::make_unique<PosixFile>(fd, true);
         file->claimSharing(true, 1);
-        if (error) *error = 0;
+        if (error) *error = kOk;
         return file;
     }
 
@@ -342,14 +357,14 @@ public:
     }
 
     std::uint32_t tickCount() override {
-        timespec ts {};
+        timespec ts{};
         ::clock_gettime(CLOCK_MONOTONIC, &ts);
         return static_cast<std::uint32_t>(static_cast<std::uint64_t>(ts.tv_sec) * 1000u +
                                           static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u);
     }
 
     void sleepMs(std::uint32_t ms) override {
-        timespec req {static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+        timespec req{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
         while (::nanosleep(&req, &req) != 0 && errno == EINTR) {
         }
     }

@@ -20,33 +20,45 @@ namespace {
 
 TableError codeOf(DWORD err) {
     switch (err) {
-        case ERROR_FILE_NOT_FOUND: return -3;
+        case ERROR_FILE_NOT_FOUND:
+            return kFileNotFound;
         case ERROR_PATH_NOT_FOUND:
         case ERROR_INVALID_NAME:
         case ERROR_BAD_PATHNAME:
         case ERROR_FILENAME_EXCED_RANGE:
         case ERROR_DIRECTORY:
         case ERROR_INVALID_DRIVE:
-        case ERROR_BAD_NETPATH: return -4;
-        case ERROR_TOO_MANY_OPEN_FILES: return -5;
+        case ERROR_BAD_NETPATH:
+            return kBadPath;
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return kTooManyOpenFiles;
         case ERROR_ACCESS_DENIED:
         case ERROR_WRITE_PROTECT:
         case ERROR_FILE_EXISTS:
-        case ERROR_ALREADY_EXISTS: return -6;
-        case ERROR_INVALID_HANDLE: return -7;
+        case ERROR_ALREADY_EXISTS:
+            return kAccessDenied;
+        case ERROR_INVALID_HANDLE:
+            return kBadFileHandle;
         case ERROR_SEEK:
-        case ERROR_NEGATIVE_SEEK: return -10;
+        case ERROR_NEGATIVE_SEEK:
+            return kSeekFailed;
         case ERROR_CRC:
         case ERROR_READ_FAULT:
         case ERROR_WRITE_FAULT:
         case ERROR_GEN_FAILURE:
-        case ERROR_IO_DEVICE: return -11;
-        case ERROR_SHARING_VIOLATION: return -12;
-        case ERROR_LOCK_VIOLATION: return -13;
+        case ERROR_IO_DEVICE:
+            return kHardwareFault;
+        case ERROR_SHARING_VIOLATION:
+            return kSharingViolation;
+        case ERROR_LOCK_VIOLATION:
+            return kLockViolation;
         case ERROR_HANDLE_DISK_FULL:
-        case ERROR_DISK_FULL: return -14;
-        case ERROR_HANDLE_EOF: return -15;
-        default: return -1;
+        case ERROR_DISK_FULL:
+            return kDiskFull;
+        case ERROR_HANDLE_EOF:
+            return kEndOfFile;
+        default:
+            return kUnknown;
     }
 }
 
@@ -80,7 +92,7 @@ OVERLAPPED at(std::int64_t offset) {
 constexpr std::size_t kChunk = std::size_t(1) << 30;  // ReadFile/WriteFile take a DWORD
 
 class WinFile final : public File {
-public:
+  public:
     WinFile(HANDLE h, bool writable) : h_(h), writable_(writable) {}
     ~WinFile() override {
         for (const auto& r : held_) {
@@ -92,7 +104,7 @@ public:
     }
 
     std::int64_t readAt(std::int64_t offset, void* buf, std::size_t n) override {
-        if (offset < 0) return -10;
+        if (offset < 0) return kSeekFailed;
         auto* p = static_cast<char*>(buf);
         std::size_t done = 0;
         while (done < n) {
@@ -111,8 +123,8 @@ public:
     }
 
     TableError writeAt(std::int64_t offset, const void* buf, std::size_t n) override {
-        if (!writable_) return -6;
-        if (offset < 0) return -10;
+        if (!writable_) return kAccessDenied;
+        if (offset < 0) return kSeekFailed;
         const auto* p = static_cast<const char*>(buf);
         std::size_t done = 0;
         while (done < n) {
@@ -120,10 +132,10 @@ public:
             DWORD put = 0;
             OVERLAPPED ov = at(offset + std::int64_t(done));
             if (!WriteFile(h_, p + done, want, &put, &ov)) return codeOf(GetLastError());
-            if (put == 0) return -14;
+            if (put == 0) return kDiskFull;
             done += put;
         }
-        return 0;
+        return kOk;
     }
 
     std::int64_t size() override {
@@ -133,49 +145,49 @@ public:
     }
 
     TableError truncate(std::int64_t length) override {
-        if (!writable_) return -6;
-        if (length < 0) return -10;
+        if (!writable_) return kAccessDenied;
+        if (length < 0) return kSeekFailed;
         LARGE_INTEGER li{};
         li.QuadPart = length;
         if (!SetFilePointerEx(h_, li, nullptr, FILE_BEGIN) || !SetEndOfFile(h_))
             return codeOf(GetLastError());
-        return 0;
+        return kOk;
     }
 
     TableError sync() override {
-        if (!writable_) return 0;
-        return FlushFileBuffers(h_) ? 0 : codeOf(GetLastError());
+        if (!writable_) return kOk;
+        return FlushFileBuffers(h_) ? kOk : codeOf(GetLastError());
     }
 
     TableError lock(std::int64_t offset, std::int64_t length) override {
-        if (offset < 0 || length <= 0 || offset > INT64_MAX - length) return -13;
+        if (offset < 0 || length <= 0 || offset > INT64_MAX - length) return kLockViolation;
         for (const auto& r : held_)
-            if (offset < r.offset + r.length && r.offset < offset + length) return -13;
+            if (offset < r.offset + r.length && r.offset < offset + length) return kLockViolation;
         OVERLAPPED ov = at(offset);
         if (!LockFileEx(h_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
                         DWORD(std::uint64_t(length) & 0xFFFFFFFFu),
                         DWORD(std::uint64_t(length) >> 32), &ov)) {
             TableError e = codeOf(GetLastError());
-            return e == -12 ? -12 : -13;
+            return e == kSharingViolation ? kSharingViolation : kLockViolation;
         }
         held_.push_back({offset, length});
-        return 0;
+        return kOk;
     }
 
     TableError unlock(std::int64_t offset, std::int64_t length) override {
         auto it = std::find_if(held_.begin(), held_.end(), [&](const Range& r) {
             return r.offset == offset && r.length == length;
         });
-        if (it == held_.end()) return -29;
+        if (it == held_.end()) return kUnlockFailed;
         OVERLAPPED ov = at(offset);
         if (!UnlockFileEx(h_, 0, DWORD(std::uint64_t(length) & 0xFFFFFFFFu),
                           DWORD(std::uint64_t(length) >> 32), &ov))
-            return -29;
+            return kUnlockFailed;
         held_.erase(it);
-        return 0;
+        return kOk;
     }
 
-private:
+  private:
     struct Range {
         std::int64_t offset, length;
     };
@@ -191,31 +203,40 @@ std::unique_ptr<File> fromHandle(HANDLE h, bool writable, TableError* error) {
     }
     if (GetFileType(h) != FILE_TYPE_DISK) {  // a device or pipe is no table
         CloseHandle(h);
-        if (error) *error = -6;
+        if (error) *error = kAccessDenied;
         return nullptr;
     }
-    if (error) *error = 0;
+    if (error) *error = kOk;
     return std::make_unique<WinFile>(h, writable);
 }
 
 class WinFileSystem final : public FileSystem {
-public:
+  public:
     std::unique_ptr<File> open(const std::string& path, const FileOpenRequest& request,
                                TableError* error) override {
         auto fail = [&](TableError code) -> std::unique_ptr<File> {
             if (error) *error = code;
             return nullptr;
         };
-        if (path.empty()) return fail(-3);
+        if (path.empty()) return fail(kFileNotFound);
         std::wstring wpath;
-        if (!widen(path, wpath) || wpath.find(L'\0') != std::wstring::npos) return fail(-4);
+        if (!widen(path, wpath) || wpath.find(L'\0') != std::wstring::npos) return fail(kBadPath);
         DWORD share;
         switch (request.sharing) {
-            case 1: share = FILE_SHARE_READ | FILE_SHARE_WRITE; break;
-            case 2: share = FILE_SHARE_WRITE; break;
-            case 3: share = FILE_SHARE_READ; break;
-            case 4: share = 0; break;
-            default: return fail(-1);
+            case 1:
+                share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+                break;
+            case 2:
+                share = FILE_SHARE_WRITE;
+                break;
+            case 3:
+                share = FILE_SHARE_READ;
+                break;
+            case 4:
+                share = 0;
+                break;
+            default:
+                return fail(kUnknown);
         }
         DWORD access = GENERIC_READ | (request.readOnly ? 0 : GENERIC_WRITE);
         HANDLE h = CreateFileW(wpath.c_str(), access, share, nullptr, OPEN_EXISTING,
@@ -226,7 +247,7 @@ public:
     std::unique_ptr<File> create(const std::string& path, TableError* error) override {
         std::wstring wpath;
         if (path.empty() || !widen(path, wpath) || wpath.find(L'\0') != std::wstring::npos) {
-            if (error) *error = -4;
+            if (error) *error = kBadPath;
             return nullptr;
         }
         HANDLE h = CreateFileW(wpath.c_str(), GENERIC_READ | GENERIC_WRITE,

@@ -17,46 +17,46 @@ LockSet::Range* LockSet::findRange(std::int64_t offset, std::int64_t length) {
 }
 
 TableError LockSet::lockByte(std::int64_t offset) {
-    if (!enabled_) return 0;
-    if (offset < 0) return -28;
+    if (!enabled_) return kOk;
+    if (offset < 0) return kLockFailed;
     auto it = bytes_.find(offset);
     if (it != bytes_.end()) {
         ++it->second.count;
-        return 0;
+        return kOk;
     }
     if (coveredByRange(offset)) {
         bytes_.emplace(offset, Byte{1, false});
-        return 0;
+        return kOk;
     }
     TableError e = file_->lock(offset, 1);
-    if (e != 0) return e;
+    if (e != kOk) return e;
     bytes_.emplace(offset, Byte{1, true});
-    return 0;
+    return kOk;
 }
 
 TableError LockSet::unlockByte(std::int64_t offset) {
-    if (!enabled_) return 0;
+    if (!enabled_) return kOk;
     auto it = bytes_.find(offset);
-    if (it == bytes_.end() || it->second.count == 0) return -29;
-    if (--it->second.count > 0) return 0;
+    if (it == bytes_.end() || it->second.count == 0) return kUnlockFailed;
+    if (--it->second.count > 0) return kOk;
     if (it->second.osLocked) {
         // Unlocking it now would open a hole in a range that is still held;
         // the range's release lets it go.
-        if (coveredByRange(offset)) return 0;
+        if (coveredByRange(offset)) return kOk;
         TableError e = file_->unlock(offset, 1);
         bytes_.erase(it);
-        return e == 0 ? 0 : -29;
+        return e == kOk ? kOk : kUnlockFailed;
     }
     bytes_.erase(it);
-    return 0;
+    return kOk;
 }
 
 TableError LockSet::lockRange(std::int64_t offset, std::int64_t length) {
-    if (!enabled_) return 0;
-    if (offset < 0 || length <= 0) return -28;
+    if (!enabled_) return kOk;
+    if (offset < 0 || length <= 0) return kLockFailed;
     if (Range* r = findRange(offset, length)) {
         ++r->count;
-        return 0;
+        return kOk;
     }
     const std::int64_t end = offset + length;
 
@@ -80,27 +80,27 @@ TableError LockSet::lockRange(std::int64_t offset, std::int64_t length) {
 
     for (std::size_t i = 0; i < range.pieces.size(); ++i) {
         TableError e = file_->lock(range.pieces[i].first, range.pieces[i].second);
-        if (e != 0) {
+        if (e != kOk) {
             for (std::size_t k = 0; k < i; ++k)
                 file_->unlock(range.pieces[k].first, range.pieces[k].second);
             return e;
         }
     }
     ranges_.push_back(std::move(range));
-    return 0;
+    return kOk;
 }
 
 TableError LockSet::unlockRange(std::int64_t offset, std::int64_t length) {
-    if (!enabled_) return 0;
+    if (!enabled_) return kOk;
     auto rit = std::find_if(ranges_.begin(), ranges_.end(), [&](const Range& r) {
         return r.offset == offset && r.length == length;
     });
-    if (rit == ranges_.end() || rit->count == 0) return -29;
-    if (--rit->count > 0) return 0;
+    if (rit == ranges_.end() || rit->count == 0) return kUnlockFailed;
+    if (--rit->count > 0) return kOk;
 
-    TableError result = 0;
+    TableError result = kOk;
     for (const auto& [b, len] : rit->pieces)
-        if (file_->unlock(b, len) != 0) result = -29;
+        if (file_->unlock(b, len) != kOk) result = kUnlockFailed;
     ranges_.erase(rit);
 
     // Bytes requested while the range covered them get a lock of their own;
@@ -113,11 +113,11 @@ TableError LockSet::unlockRange(std::int64_t offset, std::int64_t length) {
         }
         Byte& b = it->second;
         if (b.count == 0) {
-            if (b.osLocked && file_->unlock(it->first, 1) != 0) result = -29;
+            if (b.osLocked && file_->unlock(it->first, 1) != kOk) result = kUnlockFailed;
             it = bytes_.erase(it);
             continue;
         }
-        if (!b.osLocked && file_->lock(it->first, 1) == 0) b.osLocked = true;
+        if (!b.osLocked && file_->lock(it->first, 1) == kOk) b.osLocked = true;
         ++it;
     }
     return result;

@@ -62,7 +62,7 @@ class ByteLockGuard {
     TableError acquire(LockSet& set, std::int64_t offset) {
         release();
         TableError e = set.lockByte(offset);
-        if (e == 0) {
+        if (e == kOk) {
             set_ = &set;
             offset_ = offset;
         }
@@ -95,7 +95,7 @@ class RangeLockGuard {
     TableError acquire(LockSet& set, std::int64_t offset, std::int64_t length) {
         release();
         TableError e = set.lockRange(offset, length);
-        if (e == 0) {
+        if (e == kOk) {
             set_ = &set;
             offset_ = offset;
             length_ = length;

@@ -16,7 +16,7 @@ using layout::kBlockData;
 using layout::kBlockSize;
 using layout::putI32;
 
-constexpr TableError kMemoFailed = -59;
+constexpr TableError kMemoFailed = kMemoAccessFailed;
 
 }  // namespace
 
@@ -28,7 +28,7 @@ TableError MemoFile::readHeader(File& file, Scrambler& scrambler, MemoHeader& h)
     h.blockCount = getI32(h.raw + 16);
     h.freeCount = getI32(h.raw + 20);
     h.firstFree = getI32(h.raw + 24);
-    return 0;
+    return kOk;
 }
 
 TableError MemoFile::writeHeader(MemoHeader& h) {
@@ -38,7 +38,7 @@ TableError MemoFile::writeHeader(MemoHeader& h) {
     std::uint8_t buf[32];
     std::memcpy(buf, h.raw, sizeof buf);
     scrambler_.apply(0, buf, sizeof buf);
-    return file_.writeAt(0, buf, sizeof buf) == 0 ? 0 : kMemoFailed;
+    return file_.writeAt(0, buf, sizeof buf) == kOk ? kOk : kMemoFailed;
 }
 
 TableError MemoFile::readLinks(std::int32_t block, BlockLinks& links) {
@@ -52,7 +52,7 @@ TableError MemoFile::readLinks(std::int32_t block, BlockLinks& links) {
     links.prev = getI32(buf);
     links.next = getI32(buf + 4);
     links.used = getI32(buf + 8);
-    return 0;
+    return kOk;
 }
 
 TableError MemoFile::writeBlock(std::int32_t block, std::int32_t prev, std::int32_t next,
@@ -66,7 +66,7 @@ TableError MemoFile::writeBlock(std::int32_t block, std::int32_t prev, std::int3
     putI32(buf + 8, used);
     if (used > 0) std::memcpy(buf + 12, data, static_cast<std::size_t>(used));
     scrambler_.apply(offset, buf, sizeof buf);
-    return file_.writeAt(offset, buf, sizeof buf) == 0 ? 0 : kMemoFailed;
+    return file_.writeAt(offset, buf, sizeof buf) == kOk ? kOk : kMemoFailed;
 }
 
 TableError MemoFile::writeWord(std::int64_t offset, std::int32_t value) {
@@ -75,12 +75,12 @@ TableError MemoFile::writeWord(std::int64_t offset, std::int32_t value) {
     std::uint8_t buf[4];
     putI32(buf, value);
     scrambler_.apply(offset, buf, sizeof buf);
-    return file_.writeAt(offset, buf, sizeof buf) == 0 ? 0 : kMemoFailed;
+    return file_.writeAt(offset, buf, sizeof buf) == kOk ? kOk : kMemoFailed;
 }
 
 TableError MemoFile::read(std::int32_t first, std::string& out) {
     out.clear();
-    if (first == 0) return 0;
+    if (first == 0) return kOk;
     std::int64_t size = file_.size();
     if (size < 0) return kMemoFailed;
     const std::int64_t fileBlocks = size / kBlockSize;
@@ -104,14 +104,14 @@ TableError MemoFile::read(std::int32_t first, std::string& out) {
         }
     } catch (const std::bad_alloc&) {
         out.clear();
-        return -45;
+        return kAllocationFailed;
     }
-    return 0;
+    return kOk;
 }
 
 TableError MemoFile::write(std::string_view value, std::int32_t oldFirst, std::int32_t& newFirst) {
     newFirst = 0;
-    if (value.empty() && oldFirst == 0) return 0;
+    if (value.empty() && oldFirst == 0) return kOk;
     const std::size_t needed = (value.size() + kBlockData - 1) / kBlockData;
 
     // The old chain, as far as it is sound: blocks inside the file, in use,
@@ -140,7 +140,7 @@ TableError MemoFile::write(std::string_view value, std::int32_t oldFirst, std::i
     MemoHeader h;
     if (needed != old.size()) {
         if (TableError e = headerLock.acquire(locks_, 0)) return e;
-        if (readHeader(file_, scrambler_, h) != 0) return kMemoFailed;
+        if (readHeader(file_, scrambler_, h) != kOk) return kMemoFailed;
         // Blocks the header does not count are no chain's.
         auto cut =
             std::find_if(old.begin(), old.end(), [&](std::int32_t b) { return b >= h.blockCount; });
@@ -156,7 +156,7 @@ TableError MemoFile::write(std::string_view value, std::int32_t oldFirst, std::i
     auto allocate = [&](std::int32_t& block) -> TableError {
         if (reused < old.size()) {
             block = old[reused++];
-            return 0;
+            return kOk;
         }
         if (inFile(h.firstFree)) {
             BlockLinks l;
@@ -167,24 +167,24 @@ TableError MemoFile::write(std::string_view value, std::int32_t oldFirst, std::i
                 h.firstFree = inFile(l.next) ? l.next : 0;
                 h.freeCount = std::max(0, h.freeCount - 1);
                 headerDirty = true;
-                return 0;
+                return kOk;
             }
         }
         if (h.blockCount == INT32_MAX) return kMemoFailed;
         block = h.blockCount++;
         headerDirty = true;
-        return 0;
+        return kOk;
     };
 
-    TableError result = 0;
+    TableError result = kOk;
     if (needed > 0) {
         std::int32_t cur = 0;
         result = allocate(cur);
         newFirst = cur;
         std::int32_t prev = 0;
-        for (std::size_t i = 0; result == 0 && i < needed; ++i) {
+        for (std::size_t i = 0; result == kOk && i < needed; ++i) {
             std::int32_t next = 0;
-            if (i + 1 < needed && (result = allocate(next)) != 0) break;
+            if (i + 1 < needed && (result = allocate(next)) != kOk) break;
             std::size_t from = i * kBlockData;
             auto used =
                 static_cast<std::int32_t>(std::min<std::size_t>(kBlockData, value.size() - from));
@@ -195,18 +195,18 @@ TableError MemoFile::write(std::string_view value, std::int32_t oldFirst, std::i
     }
 
     // Old blocks not needed go to the head of the free list as one run.
-    if (result == 0 && reused < old.size()) {
+    if (result == kOk && reused < old.size()) {
         const std::int32_t oldFree = inFile(h.firstFree) ? h.firstFree : 0;
         bool freedLast = false;
-        for (std::size_t k = reused; k < old.size() && result == 0; ++k) {
+        for (std::size_t k = reused; k < old.size() && result == kOk; ++k) {
             std::int32_t prev = k == reused ? 0 : old[k - 1];
             std::int32_t next = k + 1 < old.size() ? old[k + 1] : oldFree;
             result = writeBlock(old[k], prev, next, nullptr, 0);
             if (old[k] == count - 1) freedLast = true;
         }
-        if (result == 0 && oldFree != 0)
+        if (result == kOk && oldFree != 0)
             result = writeWord(std::int64_t(oldFree) * kBlockSize, old.back());
-        if (result == 0) {
+        if (result == kOk) {
             h.firstFree = old[reused];
             h.freeCount += static_cast<std::int32_t>(old.size() - reused);
             headerDirty = true;
@@ -216,9 +216,9 @@ TableError MemoFile::write(std::string_view value, std::int32_t oldFirst, std::i
 
     if (headerDirty) {
         TableError e = writeHeader(h);
-        if (result == 0) result = e;
+        if (result == kOk) result = e;
     }
-    if (result != 0) newFirst = 0;
+    if (result != kOk) newFirst = 0;
     return result;
 }
 
@@ -250,7 +250,7 @@ TableError MemoFile::shrinkTail(MemoHeader& h) {
         h.freeCount = std::max(0, h.freeCount - 1);
     }
     h.blockCount = b + 1;
-    return file_.truncate(std::int64_t(h.blockCount) * kBlockSize) == 0 ? 0 : kMemoFailed;
+    return file_.truncate(std::int64_t(h.blockCount) * kBlockSize) == kOk ? kOk : kMemoFailed;
 }
 
 }  // namespace tables

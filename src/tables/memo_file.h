@@ -26,7 +26,7 @@ class MemoFile {
         : file_(file), locks_(locks), scrambler_(scrambler) {}
 
     // The value whose chain starts at `first` (0: empty). A chain that leaves
-    // the file, loops or has an impossible used count fails with -59.
+    // the file, loops or has an impossible used count fails with kMemoAccessFailed.
     TableError read(std::int32_t first, std::string& out);
 
     // Stores `value` over the chain that starts at `oldFirst` (0: none):

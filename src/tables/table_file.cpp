@@ -63,7 +63,7 @@ bool fail(TableError code) {
 }
 
 bool succeed() {
-    setLastTableError(0);
+    setLastTableError(kOk);
     return true;
 }
 
@@ -153,7 +153,7 @@ int TableFile::Impl::fieldIndex(std::string_view name) {
     }
     for (std::size_t j = 0; j < n; ++j)
         if (layout::sameFieldName(fields[j].name, name)) return static_cast<int>(j);
-    return -1;
+    return kUnknown;
 }
 
 std::int64_t TableFile::Impl::readPlain(std::int64_t offset, void* buf, std::size_t n) {
@@ -176,10 +176,10 @@ TableError TableFile::Impl::writeInPlace(std::int64_t offset, std::uint8_t* buf,
 
 TableError TableFile::Impl::lockRecordCount(bool retry) {
     TableError e = locks.lockByte(layout::kRecordCountOffset);
-    if (e == 0 || !retry) return e;
+    if (e == kOk || !retry) return e;
     FileSystem& fs = currentFileSystem();
     const std::uint32_t start = fs.tickCount();
-    while (e != 0 && fs.tickCount() - start < kCountRetryMs) {
+    while (e != kOk && fs.tickCount() - start < kCountRetryMs) {
         fs.sleepMs(20 + fs.tickCount() % 20);
         e = locks.lockByte(layout::kRecordCountOffset);
     }
@@ -188,9 +188,9 @@ TableError TableFile::Impl::lockRecordCount(bool retry) {
 
 TableError TableFile::Impl::readCountLocked(std::int32_t& count) {
     std::uint8_t buf[4];
-    if (readPlain(layout::kRecordCountOffset, buf, 4) != 4) return -65;
+    if (readPlain(layout::kRecordCountOffset, buf, 4) != 4) return kCountReadFailed;
     count = std::max(0, getI32(buf));
-    return 0;
+    return kOk;
 }
 
 TableError TableFile::Impl::readRecordCount(bool retry, std::int32_t& count) {
@@ -201,31 +201,31 @@ TableError TableFile::Impl::readRecordCount(bool retry, std::int32_t& count) {
 }
 
 TableError TableFile::Impl::slotReadFailure(std::int64_t slot, std::int64_t got) {
-    if (got < 0) return -46;
+    if (got < 0) return kFieldReadFailed;
     std::int64_t size = file->size();
-    return size >= 0 && slotOffset(slot) >= size ? -10 : -46;
+    return size >= 0 && slotOffset(slot) >= size ? kSeekFailed : kFieldReadFailed;
 }
 
 TableValue TableFile::Impl::memoValue(const FieldDescriptor& f, std::int32_t first,
                                       TableError& error) {
     std::string bytes;
-    error = memoFile ? memo().read(first, bytes) : -59;
-    if (error != 0) return layout::emptyValue(f);
+    error = memoFile ? memo().read(first, bytes) : kMemoAccessFailed;
+    if (error != kOk) return layout::emptyValue(f);
     return f.type == FieldType::Memo ? TableValue::text(std::move(bytes))
                                      : TableValue::bytes(std::move(bytes));
 }
 
 TableValue TableFile::Impl::readField(int index) {
     const FieldDescriptor& f = fields[static_cast<std::size_t>(index)];
-    TableError error = 0;
+    TableError error = kOk;
     if (view && !view->stale) {
-        if (view->error != 0) {
+        if (view->error != kOk) {
             setLastTableError(view->error);
             return layout::emptyValue(f);
         }
         const std::uint8_t* p = view->record + f.offset;
         if (!layout::isMemoType(f.type)) {
-            setLastTableError(0);
+            setLastTableError(kOk);
             return layout::decodeField(f, p);
         }
         if (view->locked) {
@@ -238,7 +238,7 @@ TableValue TableFile::Impl::readField(int index) {
         // followed as the record-by-record read follows it, below.
     }
     if (cursor < 0) {
-        setLastTableError(-60);
+        setLastTableError(kNoCurrentRecord);
         return layout::emptyValue(f);
     }
     ByteLockGuard guard;
@@ -268,8 +268,8 @@ TableValue TableFile::Impl::readField(int index) {
 TableError TableFile::Impl::checkValues(std::span<const TableValue> values) const {
     const std::size_t n = std::min(values.size(), fields.size());
     for (std::size_t i = 0; i < n; ++i)
-        if (!layout::acceptsValue(fields[i], values[i])) return -72;
-    return 0;
+        if (!layout::acceptsValue(fields[i], values[i])) return kValueKindMismatch;
+    return kOk;
 }
 
 TableError TableFile::Impl::putValues(std::span<const TableValue> values, std::uint8_t* rec,
@@ -283,11 +283,11 @@ TableError TableFile::Impl::putValues(std::span<const TableValue> values, std::u
             layout::encodeField(f, v, rec + f.offset);
             continue;
         }
-        if (!memoFile) return -59;
+        if (!memoFile) return kMemoAccessFailed;
         std::int32_t newFirst = 0;
         const std::string& bytes = f.type == FieldType::Memo ? v.asText() : v.asBytes();
         TableError e = memo().write(bytes, getI32(rec + f.offset), newFirst);
-        if (e != 0) {
+        if (e != kOk) {
             if (freshRecord) {
                 // The record will not be added: give back the chains already
                 // made for its earlier fields.
@@ -301,7 +301,7 @@ TableError TableFile::Impl::putValues(std::span<const TableValue> values, std::u
         }
         putI32(rec + f.offset, newFirst);
     }
-    return 0;
+    return kOk;
 }
 
 // ------------------------------------------------------------ TableFile
@@ -313,15 +313,15 @@ TableFile::~TableFile() = default;
 bool TableFile::isOpen() const { return impl_ && !impl_->closeRequested; }
 
 bool TableFile::open(std::string_view fileName, std::string_view password, OpenOptions options) {
-    if (fileName.empty()) return fail(-3);
+    if (fileName.empty()) return fail(kFileNotFound);
     // The table this object holds cannot be swapped out from under a walk.
-    if (impl_ && impl_->callbackDepth > 0) return fail(-21);
+    if (impl_ && impl_->callbackDepth > 0) return fail(kOpenFailed);
     FileSystem& fs = currentFileSystem();
 
     std::string path = fs.absolutePath(layout::withDefaultExtension(fileName));
     path = fs.resolveCase(path);
     const std::string key = registryKeyOf(path);
-    if (!reservePath(key)) return fail(-38);
+    if (!reservePath(key)) return fail(kAlreadyOpen);
 
     auto im = std::make_unique<Impl>(password);
     im->registryKey = key;  // the Impl gives the path back when it goes
@@ -334,9 +334,9 @@ bool TableFile::open(std::string_view fileName, std::string_view password, OpenO
     FileOpenRequest request;
     request.readOnly = options.readOnly;
     request.sharing = static_cast<int>(options.sharing);
-    TableError error = 0;
+    TableError error = kOk;
     im->file = fs.open(path, request, &error);
-    if (!im->file) return fail(error != 0 ? error : -1);
+    if (!im->file) return fail(error != kOk ? error : kUnknown);
     im->locks = LockSet(im->file.get(), locking);
 
     RangeLockGuard wholeTable;
@@ -346,50 +346,50 @@ bool TableFile::open(std::string_view fileName, std::string_view password, OpenO
     std::uint8_t header[layout::kHeaderSize];
     std::int64_t got = im->readPlain(0, header, sizeof header);
     if (got < 0) return fail(static_cast<TableError>(got));
-    if (got != layout::kHeaderSize) return fail(-22);
+    if (got != layout::kHeaderSize) return fail(kNotATable);
     if (std::memcmp(header, layout::kMagicPlain, 4) == 0) {
-        if (!password.empty()) return fail(-78);
+        if (!password.empty()) return fail(kWrongPassword);
     } else if (std::memcmp(header, layout::kMagicProtected, 4) == 0) {
-        if (password.empty()) return fail(-78);
+        if (password.empty()) return fail(kWrongPassword);
         if (!sameDigest(header + layout::kDigestOffset, passwordDigestText(password)))
-            return fail(-78);
+            return fail(kWrongPassword);
     } else {
-        return fail(-22);
+        return fail(kNotATable);
     }
     std::int32_t count = getI32(header + layout::kRecordCountOffset);
     const std::int32_t nextId = getI32(header + layout::kNextIdOffset);
     const std::int32_t recordSize = getI32(header + layout::kRecordSizeOffset);
     // A slot must at least hold its record id.
-    if (recordSize < 4 || count < 0 || nextId < 1) return fail(-22);
+    if (recordSize < 4 || count < 0 || nextId < 1) return fail(kNotATable);
     im->version = getI32(header + layout::kVersionOffset);
-    if (im->version > layout::kVersion) return fail(-23);
+    if (im->version > layout::kVersion) return fail(kVersionTooNew);
     im->recordSize = recordSize;
 
     // Field count and descriptors; the count is checked against the file's
     // length before anything is allocated for it.
     std::uint8_t countBytes[4];
-    if (im->readPlain(layout::kFieldCountOffset, countBytes, 4) != 4) return fail(-22);
+    if (im->readPlain(layout::kFieldCountOffset, countBytes, 4) != 4) return fail(kNotATable);
     const std::int32_t fieldCount = getI32(countBytes);
-    if (fieldCount <= 0) return fail(-22);
+    if (fieldCount <= 0) return fail(kNotATable);
     const std::int64_t descriptorBytes = std::int64_t(fieldCount) * layout::kDescriptorSize;
     std::int64_t length = im->file->size();
     if (length < 0) return fail(static_cast<TableError>(length));
-    if (length < layout::kDescriptorsOffset + descriptorBytes) return fail(-22);
+    if (length < layout::kDescriptorsOffset + descriptorBytes) return fail(kNotATable);
     std::vector<std::uint8_t> descriptors;
     try {
         descriptors.resize(static_cast<std::size_t>(descriptorBytes));
     } catch (const std::bad_alloc&) {
-        return fail(-45);
+        return fail(kAllocationFailed);
     }
     if (im->readPlain(layout::kDescriptorsOffset, descriptors.data(), descriptors.size()) !=
         descriptorBytes)
-        return fail(-22);
+        return fail(kNotATable);
     im->dataStart = layout::kDescriptorsOffset + descriptorBytes;
 
     // Size repair.
     const std::int64_t slots = (length - im->dataStart) / recordSize;
     if (slots < count) {
-        if (options.readOnly) return fail(-48);
+        if (options.readOnly) return fail(kTableSizeWrong);
         count = static_cast<std::int32_t>(slots);
         std::uint8_t word[4];
         putI32(word, count);
@@ -406,16 +406,16 @@ bool TableFile::open(std::string_view fileName, std::string_view password, OpenO
         const std::uint8_t* d = descriptors.data() + std::int64_t(i) * layout::kDescriptorSize;
         const void* nul = std::memchr(d, 0, layout::kNameBytes);
         const std::int32_t type = getI32(d + 20), offset = getI32(d + 24), width = getI32(d + 28);
-        if (!nul || offset < 0 || !layout::validType(type)) return fail(-22);
+        if (!nul || offset < 0 || !layout::validType(type)) return fail(kNotATable);
         FieldDescriptor f;
         f.name.assign(reinterpret_cast<const char*>(d), static_cast<const std::uint8_t*>(nul) - d);
         f.type = static_cast<FieldType>(type);
         f.offset = offset;
         f.width = f.type == FieldType::Text ? width : 0;
-        if (f.type == FieldType::Text && width < 1) return fail(-22);
+        if (f.type == FieldType::Text && width < 1) return fail(kNotATable);
         // A field must lie inside the record, or reading it would run into
         // the next slot (or past the buffer).
-        if (std::int64_t(offset) + fieldSize(f) > recordSize) return fail(-22);
+        if (std::int64_t(offset) + fieldSize(f) > recordSize) return fail(kNotATable);
         hasMemo = hasMemo || layout::isMemoType(f.type);
         im->fields.push_back(std::move(f));
     }
@@ -431,25 +431,26 @@ bool TableFile::open(std::string_view fileName, std::string_view password, OpenO
     if (hasMemo) {
         const std::string memoPath = fs.resolveCase(layout::replaceExtension(path, "EDT"));
         im->memoFile = fs.open(memoPath, request, &error);
-        if (!im->memoFile) return fail(-35);
+        if (!im->memoFile) return fail(kMemoOpenFailed);
         im->memoLocks = LockSet(im->memoFile.get(), locking);
         if (TableError e = wholeMemo.acquire(im->memoLocks, 0, layout::kWholeRange)) return fail(e);
         MemoHeader h;
-        if (MemoFile::readHeader(*im->memoFile, im->scrambler, h) != 0) return fail(-35);
+        if (MemoFile::readHeader(*im->memoFile, im->scrambler, h) != kOk)
+            return fail(kMemoOpenFailed);
         if (std::memcmp(h.raw, layout::kMagicMemo, 4) != 0 || h.blockCount < 1 || h.freeCount < 0 ||
             h.freeCount > h.blockCount - 1 || h.firstFree < 0 || h.firstFree > h.blockCount - 1)
-            return fail(-35);
-        if (h.version != im->version) return fail(-36);
+            return fail(kMemoOpenFailed);
+        if (h.version != im->version) return fail(kMemoVersionMismatch);
         const std::int64_t memoLength = im->memoFile->size();
-        if (memoLength < 0) return fail(-35);
+        if (memoLength < 0) return fail(kMemoOpenFailed);
         const std::int64_t blocks = memoLength / layout::kBlockSize;
-        if (blocks < h.blockCount && options.readOnly) return fail(-37);
+        if (blocks < h.blockCount && options.readOnly) return fail(kNotAMemoFile);
         if (!options.readOnly && blocks != h.blockCount) {
             std::uint8_t word[4];
             putI32(word, static_cast<std::int32_t>(std::min<std::int64_t>(blocks, INT32_MAX)));
             im->scrambler.apply(layout::kMemoBlockCountOffset, word, 4);
-            if (im->memoFile->writeAt(layout::kMemoBlockCountOffset, word, 4) != 0)
-                return fail(-35);
+            if (im->memoFile->writeAt(layout::kMemoBlockCountOffset, word, 4) != kOk)
+                return fail(kMemoOpenFailed);
         }
     }
     wholeMemo.release();
@@ -475,74 +476,74 @@ void TableFile::close() {
 }
 
 std::int32_t TableFile::recordCount() {
-    if (!isOpen()) return failZero(-67);
+    if (!isOpen()) return failZero(kNoCurrentTable);
     std::int32_t count = 0;
     if (TableError e = impl_->readRecordCount(true, count)) return failZero(e);
-    setLastTableError(0);
+    setLastTableError(kOk);
     return count;
 }
 
 bool TableFile::isDeleted() {
-    if (!isOpen()) return fail(-67);
+    if (!isOpen()) return fail(kNoCurrentTable);
     Impl& im = *impl_;
     if (im.view && !im.view->stale) {
-        if (im.view->error != 0) return fail(im.view->error);
-        setLastTableError(0);
+        if (im.view->error != kOk) return fail(im.view->error);
+        setLastTableError(kOk);
         return getI32(im.view->record) < 0;
     }
     std::int32_t id = recordId();
-    if (lastTableError() != 0) return false;
+    if (lastTableError() != kOk) return false;
     return id < 0;
 }
 
 std::int32_t TableFile::recordId() {
-    if (!isOpen()) return failZero(-67);
+    if (!isOpen()) return failZero(kNoCurrentTable);
     Impl& im = *impl_;
     if (im.view && !im.view->stale) {
-        if (im.view->error != 0) return failZero(im.view->error);
-        setLastTableError(0);
+        if (im.view->error != kOk) return failZero(im.view->error);
+        setLastTableError(kOk);
         return getI32(im.view->record);
     }
-    if (im.cursor < 0) return failZero(-60);
+    if (im.cursor < 0) return failZero(kNoCurrentRecord);
     ByteLockGuard guard;
     if (TableError e = guard.acquire(im.locks, im.slotOffset(im.cursor))) return failZero(e);
     std::uint8_t buf[4];
     std::int64_t got = im.readPlain(im.slotOffset(im.cursor), buf, 4);
     if (got != 4) return failZero(im.slotReadFailure(im.cursor, got));
-    setLastTableError(0);
+    setLastTableError(kOk);
     return getI32(buf);
 }
 
 bool TableFile::goFirst() {
-    if (!isOpen()) return fail(-67);
+    if (!isOpen()) return fail(kNoCurrentTable);
     impl_->cursor = 0;
     return succeed();
 }
 
 bool TableFile::skip(std::int32_t n) {
-    if (!isOpen()) return fail(-67);
+    if (!isOpen()) return fail(kNoCurrentTable);
     if (n == 0) return succeed();
     Impl& im = *impl_;
     std::int32_t count = 0;
     if (TableError e = im.readRecordCount(true, count)) return fail(e);
     if (n > 0) {
-        if (count == 0 || im.cursor >= count) return fail(-26);
+        if (count == 0 || im.cursor >= count) return fail(kPastLastRecord);
         im.cursor = std::min<std::int64_t>(im.cursor + n, count);
     } else {
-        if (count == 0 || im.cursor < 0) return fail(-25);
+        if (count == 0 || im.cursor < 0) return fail(kBeforeFirstRecord);
         im.cursor = std::max<std::int64_t>(im.cursor + n, -1);
     }
     return succeed();
 }
 
 std::int32_t TableFile::recordNumber() const {
-    if (!isOpen()) return failZero(-67);
-    setLastTableError(0);
+    if (!isOpen()) return failZero(kNoCurrentTable);
+    setLastTableError(kOk);
     return static_cast<std::int32_t>(impl_->cursor + 1);
 }
 
 bool TableFile::goTo(std::int32_t n) {
-    if (!isOpen()) return fail(-67);
+    if (!isOpen()) return fail(kNoCurrentTable);
     std::int32_t count = 0;
     if (TableError e = impl_->readRecordCount(true, count)) return fail(e);
     impl_->cursor = std::max(std::min(n, count), 1) - 1;
@@ -550,32 +551,32 @@ bool TableFile::goTo(std::int32_t n) {
 }
 
 TableValue TableFile::read(std::string_view fieldName) {
-    if (!isOpen()) fatalError(kNoCurrentTable);
+    if (!isOpen()) fatalError(kFatalNoCurrentTable);
     int index = impl_->fieldIndex(fieldName);
-    if (index < 0) fatalError(kNoSuchField);
+    if (index < 0) fatalError(kFatalNoSuchField);
     return impl_->readField(index);
 }
 
 TableValue TableFile::read(int fieldNumber) {
-    if (!isOpen()) fatalError(kNoCurrentTable);
+    if (!isOpen()) fatalError(kFatalNoCurrentTable);
     if (fieldNumber < 1 || static_cast<std::size_t>(fieldNumber) > impl_->fields.size())
-        fatalError(kNoSuchField);
+        fatalError(kFatalNoSuchField);
     return impl_->readField(fieldNumber - 1);
 }
 
 bool TableFile::append(std::span<const TableValue> values) {
-    if (!isOpen()) return fail(-67);
+    if (!isOpen()) return fail(kNoCurrentTable);
     Impl& im = *impl_;
     if (TableError e = im.checkValues(values)) return fail(e);
 
     ByteLockGuard countLock;
     if (TableError e = countLock.acquire(im.locks, layout::kRecordCountOffset)) return fail(e);
     std::uint8_t counters[8];
-    if (im.readPlain(layout::kRecordCountOffset, counters, 8) != 8) return fail(-65);
+    if (im.readPlain(layout::kRecordCountOffset, counters, 8) != 8) return fail(kCountReadFailed);
     const std::int32_t count = std::max(0, getI32(counters));
     const std::int32_t nextId = std::max(1, getI32(counters + 4));
     // Neither the count nor the ids may wrap around.
-    if (count == INT32_MAX || nextId == INT32_MAX) return fail(-63);
+    if (count == INT32_MAX || nextId == INT32_MAX) return fail(kRecordWriteFailed);
 
     ByteLockGuard recordLock;
     if (TableError e = recordLock.acquire(im.locks, im.slotOffset(count))) return fail(e);
@@ -583,7 +584,7 @@ bool TableFile::append(std::span<const TableValue> values) {
     try {
         rec.assign(static_cast<std::size_t>(im.recordSize), 0);
     } catch (const std::bad_alloc&) {
-        return fail(-45);
+        return fail(kAllocationFailed);
     }
     if (TableError e = im.putValues(values, rec.data(), true)) return fail(e);
     putI32(rec.data(), nextId);
@@ -597,9 +598,9 @@ bool TableFile::append(std::span<const TableValue> values) {
 }
 
 bool TableFile::write(std::span<const TableValue> values) {
-    if (!isOpen()) return fail(-67);
+    if (!isOpen()) return fail(kNoCurrentTable);
     Impl& im = *impl_;
-    if (im.cursor < 0) return fail(-60);
+    if (im.cursor < 0) return fail(kNoCurrentRecord);
     if (TableError e = im.checkValues(values)) return fail(e);
 
     const std::int64_t slot = im.cursor;
@@ -607,15 +608,15 @@ bool TableFile::write(std::span<const TableValue> values) {
     if (TableError e = recordLock.acquire(im.locks, im.slotOffset(slot))) return fail(e);
     const std::int64_t length = im.file->size();
     if (length < 0) return fail(static_cast<TableError>(length));
-    if (im.slotOffset(slot) >= length) return fail(-60);
+    if (im.slotOffset(slot) >= length) return fail(kNoCurrentRecord);
     std::vector<std::uint8_t> rec;
     try {
         rec.resize(static_cast<std::size_t>(im.recordSize));
     } catch (const std::bad_alloc&) {
-        return fail(-45);
+        return fail(kAllocationFailed);
     }
     if (im.readPlain(im.slotOffset(slot), rec.data(), rec.size()) != im.recordSize)
-        return fail(-62);
+        return fail(kRecordReadFailed);
     if (TableError e = im.putValues(values, rec.data(), false)) return fail(e);
     if (im.view) im.view->stale = true;
     // The record id (bytes 0..3) is not rewritten: a deleted mark stays.
@@ -625,19 +626,19 @@ bool TableFile::write(std::span<const TableValue> values) {
 }
 
 bool TableFile::markDeleted() {
-    if (!isOpen()) return fail(-67);
+    if (!isOpen()) return fail(kNoCurrentTable);
     Impl& im = *impl_;
-    if (im.cursor < 0) return fail(-60);
+    if (im.cursor < 0) return fail(kNoCurrentRecord);
     const std::int64_t slot = im.cursor;
     // A slot past the file is refused before its lock is asked for (another
     // process appending there may hold it); write looks only under the lock.
     const std::int64_t length = im.file->size();
     if (length < 0) return fail(static_cast<TableError>(length));
-    if (im.slotOffset(slot) >= length) return fail(-60);
+    if (im.slotOffset(slot) >= length) return fail(kNoCurrentRecord);
     ByteLockGuard recordLock;
     if (TableError e = recordLock.acquire(im.locks, im.slotOffset(slot))) return fail(e);
     std::uint8_t buf[4];
-    if (im.readPlain(im.slotOffset(slot), buf, 4) != 4) return fail(-46);
+    if (im.readPlain(im.slotOffset(slot), buf, 4) != 4) return fail(kFieldReadFailed);
     const std::int32_t id = getI32(buf);
     if (id > 0) {
         putI32(buf, -id);
@@ -648,7 +649,7 @@ bool TableFile::markDeleted() {
 }
 
 bool TableFile::purge() {
-    if (!isOpen()) return fail(-67);
+    if (!isOpen()) return fail(kNoCurrentTable);
     Impl& im = *impl_;
     RangeLockGuard wholeTable;
     if (TableError e = wholeTable.acquire(im.locks, 0, layout::kWholeRange)) return fail(e);
@@ -663,12 +664,12 @@ bool TableFile::purge() {
         buf.resize(
             static_cast<std::size_t>(std::min<std::int64_t>(perBatch, std::max(count, 1)) * rs));
     } catch (const std::bad_alloc&) {
-        return fail(-45);
+        return fail(kAllocationFailed);
     }
 
-    TableError firstError = 0;
+    TableError firstError = kOk;
     auto remember = [&](TableError e) {
-        if (firstError == 0) firstError = e;
+        if (firstError == kOk) firstError = e;
     };
     std::int64_t kept = 0;  // kept records so far: the next write position
     std::int64_t dropped = 0;
@@ -682,7 +683,7 @@ bool TableFile::purge() {
         const std::int64_t n = std::min<std::int64_t>(perBatch, count - start);
         if (im.file->readAt(im.slotOffset(start), buf.data(), static_cast<std::size_t>(n * rs)) !=
             n * rs) {
-            remember(-62);
+            remember(kRecordReadFailed);
             stopped = true;
             break;
         }
@@ -702,8 +703,8 @@ bool TableFile::purge() {
                     if (!layout::isMemoType(f.type)) continue;
                     std::int32_t first = wordAt(f.offset);
                     if (first == 0) continue;
-                    TableError e = im.memoFile ? im.memo().free(first) : -59;
-                    if (e != 0) remember(e);
+                    TableError e = im.memoFile ? im.memo().free(first) : kMemoAccessFailed;
+                    if (e != kOk) remember(e);
                 }
                 ++dropped;
                 continue;
@@ -722,7 +723,7 @@ bool TableFile::purge() {
         if (packed > 0) {
             TableError e = im.file->writeAt(im.slotOffset(writeFrom), buf.data(),
                                             static_cast<std::size_t>(packed * rs));
-            if (e != 0) {
+            if (e != kOk) {
                 remember(e);
                 stopped = true;
                 break;
@@ -750,15 +751,15 @@ bool TableFile::purge() {
             remember(e2);
     }
     im.cursor = 0;
-    if (firstError != 0) return fail(firstError);
+    if (firstError != kOk) return fail(firstError);
     return succeed();
 }
 
 bool TableFile::find(const std::function<bool()>& predicate) {
-    if (!isOpen()) return fail(-67);
+    if (!isOpen()) return fail(kNoCurrentTable);
     Impl& im = *impl_;
     const std::int64_t saved = im.cursor;
-    TableError error = 0;
+    TableError error = kOk;
     bool matched = false;
     {
         ByteLockGuard countLock;
@@ -779,9 +780,9 @@ bool TableFile::find(const std::function<bool()>& predicate) {
         const std::uint64_t purges = im.purgeCount;
         for (std::int64_t slot = std::max<std::int64_t>(saved, 0); slot < count; ++slot) {
             ByteLockGuard recordLock;
-            if ((error = recordLock.acquire(im.locks, im.slotOffset(slot))) != 0) break;
+            if ((error = recordLock.acquire(im.locks, im.slotOffset(slot))) != kOk) break;
             if (im.readPlain(im.slotOffset(slot), rec.data(), rec.size()) != im.recordSize) {
-                error = -62;
+                error = kRecordReadFailed;
                 break;
             }
             view.stale = false;
@@ -799,19 +800,19 @@ bool TableFile::find(const std::function<bool()>& predicate) {
     }
     if (impl_->closeRequested && impl_->callbackDepth == 0) {
         impl_.reset();
-        return fail(-67);
+        return fail(kNoCurrentTable);
     }
     if (!matched) return fail(error);
     return succeed();
 }
 
 bool TableFile::forEachRecord(const std::function<bool()>& visitor) {
-    if (!isOpen()) return fail(-67);
+    if (!isOpen()) return fail(kNoCurrentTable);
     Impl& im = *impl_;
     std::int32_t count = 0;
     if (TableError e = im.readRecordCount(true, count)) return fail(e);
 
-    TableError firstError = 0;
+    TableError firstError = kOk;
     bool stopped = false;
     {
         const std::int64_t rs = im.recordSize;
@@ -844,7 +845,7 @@ bool TableFile::forEachRecord(const std::function<bool()>& visitor) {
             std::int64_t whole = 0;  // records read in one go
             {
                 RangeLockGuard batchLock;
-                if (batchLock.acquire(im.locks, im.slotOffset(slot), (n - 1) * rs + 1) == 0) {
+                if (batchLock.acquire(im.locks, im.slotOffset(slot), (n - 1) * rs + 1) == kOk) {
                     std::int64_t got = im.readPlain(im.slotOffset(slot), buf.data(),
                                                     static_cast<std::size_t>(n * rs));
                     whole = got > 0 ? got / rs : 0;
@@ -852,7 +853,7 @@ bool TableFile::forEachRecord(const std::function<bool()>& visitor) {
             }
             for (std::int64_t i = 0; i < n; ++i, ++slot) {
                 view.stale = false;
-                view.error = 0;
+                view.error = kOk;
                 std::uint8_t* slotBytes = buf.data() + i * rs;
                 view.record = slotBytes;
                 if (i >= whole) {
@@ -867,7 +868,7 @@ bool TableFile::forEachRecord(const std::function<bool()>& visitor) {
                                                         static_cast<std::size_t>(rs));
                         if (got != rs) view.error = im.slotReadFailure(slot, got);
                     }
-                    if (view.error != 0 && firstError == 0) firstError = view.error;
+                    if (view.error != kOk && firstError == kOk) firstError = view.error;
                 }
                 im.view = &view;
                 im.cursor = slot;
@@ -883,9 +884,9 @@ bool TableFile::forEachRecord(const std::function<bool()>& visitor) {
     }
     if (impl_->closeRequested && impl_->callbackDepth == 0) {
         impl_.reset();
-        return fail(-67);
+        return fail(kNoCurrentTable);
     }
-    if (firstError != 0) return fail(firstError);
+    if (firstError != kOk) return fail(firstError);
     return succeed();
 }
 

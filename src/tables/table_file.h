@@ -2,8 +2,8 @@
 //
 // Each caller holds its own TableFile. While it is open it is "the current
 // table" for its operations; a file is open at most once per process (a second
-// open of the same absolute path fails with -38), and after close() every
-// operation fails with -67 except read(), which is a fatal run-time error.
+// open of the same absolute path fails with kAlreadyOpen), and after close() every
+// operation fails with kNoCurrentTable except read(), which is a fatal run-time error.
 //
 // Every operation sets the calling thread's last table error (table_error.h)
 // and returns success as a bool. Nothing is cached between operations: the
@@ -82,12 +82,13 @@ class TableFile {
     void close();
     bool isOpen() const;
 
-    // Record slots, deleted-marked ones included; 0 on failure (-67, -65, or
-    // the lock's code when another process kept the count locked for 2 s;
+    // Record slots, deleted-marked ones included; 0 on failure (kNoCurrentTable, kCountReadFailed,
+    // or the lock's code when another process kept the count locked for 2 s;
     // skip() and goTo() wait for it the same way).
     std::int32_t recordCount();
-    // True when the current record is marked deleted; false with -60 before
-    // the first record, -10 at the end, -46 when the id cannot be read.
+    // True when the current record is marked deleted; false with kNoCurrentRecord
+    // before the first record, kSeekFailed at the end, kFieldReadFailed when
+    // the id cannot be read.
     bool isDeleted();
     bool goFirst();
     bool skip(std::int32_t n = 1);
@@ -105,7 +106,7 @@ class TableFile {
 
     // Values in field order; extra values are ignored, absent ones leave the
     // field zero (append) or unchanged (write). A value of the wrong kind fails
-    // with -72 before anything is written.
+    // with kValueKindMismatch before anything is written.
     bool append(std::span<const TableValue> values);
     bool append(std::initializer_list<TableValue> values) {
         return append(std::span<const TableValue>(values.begin(), values.size()));
@@ -149,7 +150,7 @@ class TableFile {
 // field exists). The program itself never creates a table; the edbtool command
 // does. Offsets and record size are computed here: fields from offset 4 in
 // order. Refuses to overwrite an existing file. Protected ("WCDB") when the
-// password is not empty. Returns 0 or a result code.
+// password is not empty. Returns kOk or a result code.
 TableError createTable(std::string_view fileName, std::string_view password,
                        const std::vector<FieldDescriptor>& fields);
 

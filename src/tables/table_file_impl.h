@@ -18,7 +18,7 @@ namespace tables {
 // hands a record to the caller's function.
 struct RecordView {
     const std::uint8_t* record = nullptr;  // unscrambled slot bytes
-    TableError error = 0;                  // non-zero: the slot could not be read
+    TableError error = kOk;                // non-zero: the slot could not be read
     bool stale = false;                    // written meanwhile: answer from the file
     bool locked = false;                   // the record's lock is held while it is current
 };

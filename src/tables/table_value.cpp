@@ -4,6 +4,6 @@
 
 namespace tables {
 
-void TableValue::kindMismatch() { fatalError(kKindMismatch); }
+void TableValue::kindMismatch() { fatalError(kFatalKindMismatch); }
 
 }  // namespace tables

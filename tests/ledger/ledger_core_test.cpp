@@ -161,7 +161,7 @@ TEST_F(LedgerScanTest, WrongFieldTypeIsTheFatalTypeError) {
         (void)findRecords({});
         FAIL() << "no fatal error";
     } catch (const FatalError& e) {
-        EXPECT_EQ(std::string_view(e.what()), tables::kKindMismatch);
+        EXPECT_EQ(std::string_view(e.what()), tables::kFatalKindMismatch);
     }
 }
 
@@ -174,7 +174,7 @@ TEST_F(LedgerScanTest, MissingFieldIsTheFatalFieldError) {
         (void)findRecords({});
         FAIL() << "no fatal error";
     } catch (const FatalError& e) {
-        EXPECT_EQ(std::string_view(e.what()), tables::kNoSuchField);
+        EXPECT_EQ(std::string_view(e.what()), tables::kFatalNoSuchField);
     }
 }
 

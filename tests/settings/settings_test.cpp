@@ -160,7 +160,7 @@ TEST_F(SettingsTable, PasswordOfAnotherKindIsFatal) {
         settings::readSettings(path_);
         FAIL() << "no fatal error";
     } catch (const FatalError& e) {
-        EXPECT_EQ(std::string(e.what()), tables::kKindMismatch);
+        EXPECT_EQ(std::string(e.what()), tables::kFatalKindMismatch);
     }
 }
 
@@ -173,7 +173,7 @@ TEST_F(SettingsTable, MissingFieldIsFatal) {
         settings::readSettings(path_);
         FAIL() << "no fatal error";
     } catch (const FatalError& e) {
-        EXPECT_EQ(std::string(e.what()), tables::kNoSuchField);
+        EXPECT_EQ(std::string(e.what()), tables::kFatalNoSuchField);
     }
 }
 

@@ -294,7 +294,7 @@ TEST(FatalError, ShowsTheMessageAndEndsWithMinusOne) {
     };
     shell::installFatalHandler([](int code) { throw Ended{code}; });
     try {
-        tables::fatalError(tables::kKindMismatch);
+        tables::fatalError(tables::kFatalKindMismatch);
         FAIL() << "the handler did not end the run";
     } catch (const Ended& e) {
         EXPECT_EQ(e.code, -1);
@@ -310,7 +310,7 @@ TEST(FatalErrorDeathTest, ProcessExitCode) {
         {
             ui::ScriptedDialogs dialogs;
             shell::installFatalHandler();
-            tables::fatalError(tables::kNoSuchField);
+            tables::fatalError(tables::kFatalNoSuchField);
         },
         [](int status) {
             return ::testing::ExitedWithCode(255)(status) || ::testing::ExitedWithCode(-1)(status);

@@ -151,44 +151,44 @@ TEST_F(CursorTest, AfterCloseEverythingFailsWith67AndReadIsFatal) {
     EXPECT_FALSE(t.isOpen());
     EXPECT_EQ(t.recordCount(), 0);
     EXPECT_EQ(lastTableError(), -67);
-    setLastTableError(0);
+    setLastTableError(kOk);
     EXPECT_FALSE(t.isDeleted());
     EXPECT_EQ(lastTableError(), -67);
-    setLastTableError(0);
+    setLastTableError(kOk);
     EXPECT_FALSE(t.goFirst());
     EXPECT_EQ(lastTableError(), -67);
-    setLastTableError(0);
+    setLastTableError(kOk);
     EXPECT_FALSE(t.skip());
     EXPECT_EQ(lastTableError(), -67);
-    setLastTableError(0);
+    setLastTableError(kOk);
     EXPECT_EQ(t.recordNumber(), 0);
     EXPECT_EQ(lastTableError(), -67);
-    setLastTableError(0);
+    setLastTableError(kOk);
     EXPECT_FALSE(t.goTo(1));
     EXPECT_EQ(lastTableError(), -67);
-    setLastTableError(0);
+    setLastTableError(kOk);
     EXPECT_FALSE(t.append({TableValue::integer(1)}));
     EXPECT_EQ(lastTableError(), -67);
-    setLastTableError(0);
+    setLastTableError(kOk);
     EXPECT_FALSE(t.write({TableValue::integer(1)}));
     EXPECT_EQ(lastTableError(), -67);
-    setLastTableError(0);
+    setLastTableError(kOk);
     EXPECT_FALSE(t.markDeleted());
     EXPECT_EQ(lastTableError(), -67);
-    setLastTableError(0);
+    setLastTableError(kOk);
     EXPECT_FALSE(t.purge());
     EXPECT_EQ(lastTableError(), -67);
-    setLastTableError(0);
+    setLastTableError(kOk);
     EXPECT_FALSE(t.find([] { return true; }));
     EXPECT_EQ(lastTableError(), -67);
-    setLastTableError(0);
+    setLastTableError(kOk);
     EXPECT_FALSE(t.forEachRecord([] { return true; }));
     EXPECT_EQ(lastTableError(), -67);
     try {
         t.read("n");
         FAIL() << "read after close returned";
     } catch (const FatalCalled& e) {
-        EXPECT_EQ(std::string(e.what()), std::string(kNoCurrentTable));
+        EXPECT_EQ(std::string(e.what()), std::string(kFatalNoCurrentTable));
     }
     t.close();  // nothing to do
 }
@@ -204,7 +204,7 @@ TEST_F(CursorTest, UnknownFieldIsFatalAndNamesMatchWithoutLetterCase) {
     try {
         t.read("x");
     } catch (const FatalCalled& e) {
-        EXPECT_EQ(std::string(e.what()), std::string(kNoSuchField));
+        EXPECT_EQ(std::string(e.what()), std::string(kFatalNoSuchField));
     }
 }
 
@@ -216,7 +216,7 @@ TEST_F(CursorTest, ReadingTheWrongKindIsFatal) {
         (void)v.asText();
         FAIL() << "asText on a number returned";
     } catch (const FatalCalled& e) {
-        EXPECT_EQ(std::string(e.what()), std::string(kKindMismatch));
+        EXPECT_EQ(std::string(e.what()), std::string(kFatalKindMismatch));
     }
     EXPECT_THROW((void)t.read("s").asNumber(), FatalCalled);
 }

@@ -37,7 +37,7 @@ class FaultsTest : public TableTest {
 };
 
 TEST_F(FaultsTest, FailedSlotWriteAddsNoRecord) {
-    ffs.failWritesAfter(0, -14);
+    ffs.failWritesAfter(0, kDiskFull);
     EXPECT_FALSE(t.append({TableValue::integer(3)}));
     EXPECT_EQ(lastTableError(), -14);
     ffs.clearFaults();
@@ -47,7 +47,7 @@ TEST_F(FaultsTest, FailedSlotWriteAddsNoRecord) {
 
 TEST_F(FaultsTest, FailedCountWriteLeavesASurplusSlotThatTheNextOpenCuts) {
     const std::int64_t before = readFile(dir / "t.EDB").size();
-    ffs.failWritesAfter(t.recordSize(), -14);  // the slot goes through, the counters do not
+    ffs.failWritesAfter(t.recordSize(), kDiskFull);  // the slot goes through, the counters do not
     EXPECT_FALSE(t.append({TableValue::integer(3)}));
     EXPECT_EQ(lastTableError(), -14);
     ffs.clearFaults();
@@ -59,7 +59,7 @@ TEST_F(FaultsTest, FailedCountWriteLeavesASurplusSlotThatTheNextOpenCuts) {
 }
 
 TEST_F(FaultsTest, FailedMemoWriteAddsNoRecordAndReportsIt) {
-    ffs.failWritesAfter(0, -14);  // the first memo block already fails
+    ffs.failWritesAfter(0, kDiskFull);  // the first memo block already fails
     EXPECT_FALSE(t.append({TableValue::integer(3), TableValue::text("memo")}));
     EXPECT_EQ(lastTableError(), -59);
     ffs.clearFaults();
@@ -84,7 +84,7 @@ TEST_F(FaultsTest, WriteAndMarkReportFailedWrites) {
 TEST_F(FaultsTest, PurgeReportsAFailedCut) {
     ASSERT_TRUE(t.goTo(2));  // no memo chain to free
     ASSERT_TRUE(t.markDeleted());
-    ffs.failTruncate(-11);
+    ffs.failTruncate(kHardwareFault);
     EXPECT_FALSE(t.purge());
     EXPECT_EQ(lastTableError(), -11);
     ffs.clearFaults();
@@ -94,7 +94,8 @@ TEST_F(FaultsTest, PurgeReportsAFailedCut) {
 
 TEST_F(FaultsTest, PurgeReportsAFailedMemoFreeButStillPurges) {
     ASSERT_TRUE(t.markDeleted());
-    ffs.failReadsAfter(4 + t.recordSize() * 2, -11);  // the count and the batch read, then the memo
+    ffs.failReadsAfter(4 + t.recordSize() * 2,
+                       kHardwareFault);  // the count and the batch read, then the memo
     EXPECT_FALSE(t.purge());
     EXPECT_EQ(lastTableError(), -59);
     ffs.clearFaults();
@@ -103,7 +104,7 @@ TEST_F(FaultsTest, PurgeReportsAFailedMemoFreeButStillPurges) {
 }
 
 TEST_F(FaultsTest, ReadFailuresGiveTheEmptyValueAndTheirCodes) {
-    ffs.failReadsAfter(0, -11);
+    ffs.failReadsAfter(0, kHardwareFault);
     EXPECT_EQ(t.read("n"), TableValue::integer(0));
     EXPECT_EQ(lastTableError(), -46);
     EXPECT_FALSE(t.isDeleted());
@@ -125,7 +126,7 @@ TEST_F(FaultsTest, ReadFailuresGiveTheEmptyValueAndTheirCodes) {
     EXPECT_FALSE(t.find([] { return true; }));
     EXPECT_EQ(lastTableError(), -65);
     ffs.clearFaults();
-    ffs.failReadsAfter(4, -11);  // the record's id but not its memo
+    ffs.failReadsAfter(4, kHardwareFault);  // the record's id but not its memo
     EXPECT_EQ(t.read("m"), TableValue::text(""));
     EXPECT_EQ(lastTableError(), -59);
     EXPECT_TRUE(ffs.heldLocks().empty());
@@ -148,7 +149,7 @@ TEST_F(FaultsTest, FailedRepairFailsTheOpenAndKeepsNothingOpen) {
     Bytes f = readFile(dir / "t.EDB");
     f.push_back(0);
     writeFile(dir / "t.EDB", f);
-    ffs.failTruncate(-6);
+    ffs.failTruncate(kAccessDenied);
     EXPECT_FALSE(t.open(at("t"), "k"));
     EXPECT_EQ(lastTableError(), -6);
     EXPECT_EQ(ffs.openFiles(), 0);

@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 // A fresh folder per test, removed afterwards. Paths are handed to the file
 // layer as UTF-8 strings with '/' separators, which both platforms take.
 class FileIoTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         static std::atomic<int> serial{0};
         std::random_device rd;
@@ -44,7 +44,7 @@ protected:
     std::string path(const std::string& name) const { return base_ + "/" + name; }
 
     std::unique_ptr<File> make(const std::string& name, const std::string& content = {}) {
-        TableError e = 1;
+        TableError e = TableError(1);
         auto f = sys().create(path(name), &e);
         EXPECT_TRUE(f) << name << " " << e;
         EXPECT_EQ(e, 0);
@@ -144,7 +144,7 @@ TEST_F(FileIoTest, NegativeOffsetsAreRefused) {
 // ---------------------------------------------------------------- open and create
 
 TEST_F(FileIoTest, MissingFileFailsWithMinus3AndIsNotCreated) {
-    TableError e = 0;
+    TableError e = kOk;
     EXPECT_FALSE(openFile("missing.edb", &e));
     EXPECT_EQ(e, -3);
     EXPECT_FALSE(fs::exists(dir_ / "missing.edb"));
@@ -155,7 +155,7 @@ TEST_F(FileIoTest, MissingFileFailsWithMinus3AndIsNotCreated) {
 }
 
 TEST_F(FileIoTest, BadPathsFailWithMinus4) {
-    TableError e = 0;
+    TableError e = kOk;
     // A folder that does not exist.
     EXPECT_FALSE(openFile("nofolder/t.edb", &e));
     EXPECT_EQ(e, -4);
@@ -170,7 +170,7 @@ TEST_F(FileIoTest, BadPathsFailWithMinus4) {
 
 TEST_F(FileIoTest, AFolderCannotBeOpenedAsAFile) {
     fs::create_directory(dir_ / "folder.edb");
-    TableError e = 0;
+    TableError e = kOk;
     EXPECT_FALSE(openFile("folder.edb", &e));
     EXPECT_EQ(e, -6);
     EXPECT_FALSE(openFile("folder.edb", &e, /*readOnly=*/true));
@@ -179,7 +179,7 @@ TEST_F(FileIoTest, AFolderCannotBeOpenedAsAFile) {
 
 TEST_F(FileIoTest, CreateRefusesAnExistingFileAndLeavesItAlone) {
     make("t.edb", "keep me");
-    TableError e = 0;
+    TableError e = kOk;
     EXPECT_FALSE(sys().create(path("t.edb"), &e));
     EXPECT_EQ(e, -6);
     auto f = openFile("t.edb");
@@ -189,7 +189,7 @@ TEST_F(FileIoTest, CreateRefusesAnExistingFileAndLeavesItAlone) {
 
 TEST_F(FileIoTest, ReadOnlyFileReadsButNeverWrites) {
     make("t.edb", "0123456789");
-    TableError e = 1;
+    TableError e = TableError(1);
     auto f = openFile("t.edb", &e, /*readOnly=*/true);
     ASSERT_TRUE(f);
     EXPECT_EQ(e, 0);
@@ -214,7 +214,7 @@ TEST_F(FileIoTest, PosixPermissionDeniedGivesMinus6) {
     if (::geteuid() == 0) GTEST_SKIP() << "root passes permission bits";
     make("locked.edb", "x");
     ASSERT_EQ(::chmod(path("locked.edb").c_str(), 0444), 0);
-    TableError e = 0;
+    TableError e = kOk;
     EXPECT_FALSE(openFile("locked.edb", &e));
     EXPECT_EQ(e, -6);
     EXPECT_TRUE(openFile("locked.edb", &e, /*readOnly=*/true));
@@ -222,7 +222,7 @@ TEST_F(FileIoTest, PosixPermissionDeniedGivesMinus6) {
 
 TEST_F(FileIoTest, PosixFifoInPlaceOfATableIsRefusedWithoutHanging) {
     ASSERT_EQ(::mkfifo(path("pipe.edb").c_str(), 0600), 0);
-    TableError e = 0;
+    TableError e = kOk;
     EXPECT_FALSE(openFile("pipe.edb", &e, /*readOnly=*/true));
     EXPECT_EQ(e, -6);
     EXPECT_FALSE(openFile("pipe.edb", &e));
@@ -343,14 +343,14 @@ TEST_F(FileIoTest, OwnLocksMayNotOverlapAndUnlockWantsTheExactRange) {
     auto a = openFile("t.edb");
     ASSERT_TRUE(a);
     ASSERT_EQ(a->lock(10, 5), 0);
-    EXPECT_EQ(a->lock(12, 1), -13);     // inside a held range
-    EXPECT_EQ(a->lock(0, 11), -13);     // reaching into it
-    EXPECT_EQ(a->lock(15, 1), 0);       // adjacent is fine
-    EXPECT_EQ(a->unlock(10, 1), -29);   // part of a range
-    EXPECT_EQ(a->unlock(10, 6), -29);   // two ranges as one
-    EXPECT_EQ(a->unlock(40, 1), -29);   // never locked
+    EXPECT_EQ(a->lock(12, 1), -13);    // inside a held range
+    EXPECT_EQ(a->lock(0, 11), -13);    // reaching into it
+    EXPECT_EQ(a->lock(15, 1), 0);      // adjacent is fine
+    EXPECT_EQ(a->unlock(10, 1), -29);  // part of a range
+    EXPECT_EQ(a->unlock(10, 6), -29);  // two ranges as one
+    EXPECT_EQ(a->unlock(40, 1), -29);  // never locked
     EXPECT_EQ(a->unlock(10, 5), 0);
-    EXPECT_EQ(a->unlock(10, 5), -29);   // already released
+    EXPECT_EQ(a->unlock(10, 5), -29);  // already released
     // The adjacent lock survived the unlock next to it.
     auto b = openFile("t.edb");
     ASSERT_TRUE(b);
@@ -388,7 +388,7 @@ TEST_F(FileIoTest, ExclusiveOpenKeepsEveryOtherOpenOut) {
     make("t.edb", "data");
     auto only = openFile("t.edb", nullptr, false, 4);
     ASSERT_TRUE(only);
-    TableError e = 0;
+    TableError e = kOk;
     EXPECT_FALSE(openFile("t.edb", &e));
     EXPECT_EQ(e, -12);
     EXPECT_FALSE(openFile("t.edb", &e, /*readOnly=*/true));
@@ -402,7 +402,7 @@ TEST_F(FileIoTest, ExclusiveOpenFailsWhileOthersHaveTheFile) {
     make("t.edb", "data");
     auto shared = openFile("t.edb");
     ASSERT_TRUE(shared);
-    TableError e = 0;
+    TableError e = kOk;
     EXPECT_FALSE(openFile("t.edb", &e, false, 4));
     EXPECT_EQ(e, -12);
     EXPECT_FALSE(openFile("t.edb", &e, false, 2));  // deny read
@@ -417,7 +417,7 @@ TEST_F(FileIoTest, DenyWriteLetsReadersInButNotWriters) {
     make("t.edb", "data");
     auto first = openFile("t.edb", nullptr, /*readOnly=*/true, 3);
     ASSERT_TRUE(first);
-    TableError e = 0;
+    TableError e = kOk;
     EXPECT_TRUE(openFile("t.edb", &e, /*readOnly=*/true, 1));
     EXPECT_FALSE(openFile("t.edb", &e, /*readOnly=*/false, 1));
     EXPECT_EQ(e, -12);
@@ -476,7 +476,7 @@ TEST_F(FileIoTest, FaultReadsComeBackShortOrFail) {
     EXPECT_EQ(f->readAt(40, buf, 20), 0);
     EXPECT_EQ(fault.counts().bytesRead, 30);
     fault.clearFaults();
-    fault.failReadsAfter(5, -11);
+    fault.failReadsAfter(5, kHardwareFault);
     EXPECT_EQ(f->readAt(0, buf, 20), 5);
     EXPECT_EQ(f->readAt(0, buf, 20), -11);
     fault.clearFaults();
@@ -491,7 +491,7 @@ TEST_F(FileIoTest, FaultLocksFailOnRequestAndHeldLocksAreTracked) {
     ASSERT_TRUE(a && b);
     EXPECT_EQ(fault.openFiles(), 2);
 
-    fault.failLocks(-13, 2);
+    fault.failLocks(kLockViolation, 2);
     EXPECT_EQ(a->lock(16, 1), 0);
     EXPECT_EQ(a->lock(200, 1), 0);
     EXPECT_EQ(a->lock(300, 1), -13);
@@ -512,7 +512,7 @@ TEST_F(FileIoTest, FaultLocksFailOnRequestAndHeldLocksAreTracked) {
     EXPECT_EQ(fault.openFiles(), 1);
     EXPECT_EQ(fault.counts().closes, 1);
     EXPECT_EQ(b->lock(16, 1), 0);  // the destroyed File really let go
-    fault.failUnlocks(-29);
+    fault.failUnlocks(kUnlockFailed);
     EXPECT_EQ(b->unlock(16, 1), -29);
     EXPECT_EQ(fault.heldLocks().size(), 2u);
     EXPECT_EQ(fault.counts().locks, 7);
@@ -523,14 +523,14 @@ TEST_F(FileIoTest, FaultOpenFailsForChosenPaths) {
     make("t.edb", "table");
     make("t.EDT", "memo");
     FaultFileSystem fault;
-    fault.failOpen(-12, ".edt");
-    TableError e = 0;
+    fault.failOpen(kSharingViolation, ".edt");
+    TableError e = kOk;
     EXPECT_FALSE(fault.open(path("t.EDT"), FileOpenRequest{}, &e));
     EXPECT_EQ(e, -12);
     EXPECT_TRUE(fault.open(path("t.edb"), FileOpenRequest{}, &e));
     EXPECT_EQ(e, 0);
     EXPECT_TRUE(fault.create(path("new.edt"), &e));  // create is spared unless asked
-    fault.failOpen(-5, "", /*alsoCreate=*/true);
+    fault.failOpen(kTooManyOpenFiles, "", /*alsoCreate=*/true);
     EXPECT_FALSE(fault.open(path("t.edb"), FileOpenRequest{}, &e));
     EXPECT_EQ(e, -5);
     EXPECT_FALSE(fault.create(path("other.edb"), &e));
@@ -549,9 +549,9 @@ TEST_F(FileIoTest, FaultSizeTruncateAndSync) {
     FaultFileSystem fault;
     auto f = fault.open(path("t.edb"), FileOpenRequest{}, nullptr);
     ASSERT_TRUE(f);
-    fault.failSize(-1);
-    fault.failTruncate(-11);
-    fault.failSync(-14);
+    fault.failSize(kUnknown);
+    fault.failTruncate(kHardwareFault);
+    fault.failSync(kDiskFull);
     EXPECT_EQ(f->size(), -1);
     EXPECT_EQ(f->truncate(2), -11);
     EXPECT_EQ(f->sync(), -14);
@@ -687,7 +687,7 @@ TEST_F(FileIoTest, PosixSharingIsCheckedAcrossProcesses) {
     ASSERT_TRUE(only);
     const std::string p = path("t.edb");
     EXPECT_EQ(inChildProcess([&] {
-                  TableError e = 0;
+                  TableError e = kOk;
                   auto f = systemFileSystem().open(p, FileOpenRequest{}, &e);
                   return f ? 0 : exitCodeOf(e);
               }),

@@ -29,7 +29,7 @@ class LockSetTest : public TableTest {
     void SetUp() override {
         TableTest::SetUp();
         writeFile(dir / "f", Bytes(64, 0));
-        TableError e = 0;
+        TableError e = kOk;
         file = ffs.open(at("f"), {}, &e);
         ASSERT_TRUE(file);
     }
@@ -116,7 +116,7 @@ class ForeignLockTest : public TableTest {
         recordSize = t.recordSize();
     }
     std::unique_ptr<File> foreign(const std::string& name = "t.EDB") {
-        TableError e = 0;
+        TableError e = kOk;
         auto f = systemFileSystem().open(at(name), {}, &e);
         EXPECT_TRUE(f) << e;
         return f;
@@ -164,7 +164,8 @@ TEST_F(ForeignLockTest, ALockedRecordFailsAtOnceOthersWork) {
         return true;
     }));
     EXPECT_EQ(lastTableError(), -13);
-    EXPECT_EQ(seen, (std::vector<std::pair<std::int64_t, TableError>>{{1, 0}, {0, -13}, {33, 0}}));
+    EXPECT_EQ(seen, (std::vector<std::pair<std::int64_t, TableError>>{
+                        {1, kOk}, {0, kLockViolation}, {33, kOk}}));
     EXPECT_TRUE(ffs.heldLocks().empty());
 }
 
@@ -282,8 +283,8 @@ TEST_F(ForeignLockTest, TheWalkFollowsMemoChainsUnderTheRecordLock) {
         seen.emplace_back(m, lastTableError());
         return true;
     }));
-    EXPECT_EQ(seen,
-              (std::vector<std::pair<std::string, TableError>>{{"memo", 0}, {"", 0}, {"", -13}}));
+    EXPECT_EQ(seen, (std::vector<std::pair<std::string, TableError>>{
+                        {"memo", kOk}, {"", kOk}, {"", kLockViolation}}));
     lockOf3->unlock(slot(3), 1);
     ASSERT_TRUE(t.goTo(3));
     EXPECT_EQ(t.read("m").asText(), longMemo);

@@ -45,7 +45,7 @@ class OpenTest : public TableTest {
     TableError openCode(const std::string& name, std::string_view password = "",
                         OpenOptions o = {}) {
         TableFile t;
-        setLastTableError(0);
+        setLastTableError(kOk);
         bool ok = t.open(at(name), password, o);
         TableError e = lastTableError();
         EXPECT_EQ(ok, e == 0);
@@ -332,7 +332,7 @@ TEST_F(MemoOpenTest, AFailedMemoCheckLeavesNothingOpen) {
     EXPECT_EQ(withMemo(memoHeaderBlock(1, 0, 0, 7)), -36);
     EXPECT_EQ(ffs.openFiles(), 0);
     EXPECT_TRUE(ffs.heldLocks().empty());
-    ffs.failOpen(-6, ".EDT");
+    ffs.failOpen(kAccessDenied, ".EDT");
     writePlain(dir / "m.EDT", memoHeaderBlock(1, 0, 0), "k");
     EXPECT_EQ(openCode("m", "k"), -35);
     EXPECT_EQ(ffs.openFiles(), 0);
@@ -342,13 +342,13 @@ TEST_F(OpenTest, OperatingSystemFailuresKeepTheirCodes) {
     writeTable("t.edb", small(), {});
     FaultFileSystem ffs;
     ScopedFileSystem use(ffs);
-    ffs.failOpen(-12);
+    ffs.failOpen(kSharingViolation);
     EXPECT_EQ(openCode("t"), -12);
     ffs.clearFaults();
-    ffs.failLocks(-13);
+    ffs.failLocks(kLockViolation);
     EXPECT_EQ(openCode("t"), -13);
     ffs.clearFaults();
-    ffs.failReadsAfter(0, -11);
+    ffs.failReadsAfter(0, kHardwareFault);
     EXPECT_EQ(openCode("t"), -11);
     ffs.clearFaults();
     EXPECT_EQ(openCode("t"), 0);
@@ -378,7 +378,14 @@ TEST_F(OpenTest, RandomDamageNeverCrashes) {
     }
     const Bytes table = readPlain(dir / "good.EDB", "k");
     const Bytes memo = readPlain(dir / "good.EDT", "k");
-    const std::set<TableError> allowed = {0, -22, -23, -35, -36, -48, -37, -78};
+    const std::set<TableError> allowed = {kOk,
+                                          kNotATable,
+                                          kVersionTooNew,
+                                          kMemoOpenFailed,
+                                          kMemoVersionMismatch,
+                                          kTableSizeWrong,
+                                          kNotAMemoFile,
+                                          kWrongPassword};
     std::mt19937 rng(20240611);
     int opened = 0;
     for (int round = 0; round < 300; ++round) {
@@ -406,7 +413,7 @@ TEST_F(OpenTest, RandomDamageNeverCrashes) {
         writePlain(dir / "bad.EDB", t, "k");
         writePlain(dir / "bad.EDT", m, "k");
         TableFile f;
-        setLastTableError(0);
+        setLastTableError(kOk);
         const bool ok = f.open(at("bad"), "k");
         EXPECT_TRUE(allowed.count(lastTableError())) << round << ": " << lastTableError();
         if (!ok) continue;

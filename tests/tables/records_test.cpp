@@ -376,10 +376,10 @@ TEST_F(FieldTypesTest, WrongKindsFailWith72AndWriteNothing) {
          TableValue::bytes("m")},
     };
     for (std::size_t k = 0; k < bad.size(); ++k) {
-        setLastTableError(0);
+        setLastTableError(kOk);
         EXPECT_FALSE(t.append(bad[k])) << k;
         EXPECT_EQ(lastTableError(), -72) << k;
-        setLastTableError(0);
+        setLastTableError(kOk);
         EXPECT_FALSE(t.write(bad[k])) << k;
         EXPECT_EQ(lastTableError(), -72) << k;
     }

@@ -24,12 +24,13 @@ constexpr std::int32_t kBlockData = 500;
 constexpr std::int32_t kMaxVersion = 0x10000;
 constexpr std::int32_t kFree = -1;
 
-constexpr tables::TableError kNotTable = -22;
-constexpr tables::TableError kTooNew = -23;
-constexpr tables::TableError kBadSize = -48;
-constexpr tables::TableError kMemoUnreadable = -35;
-constexpr tables::TableError kMemoVersion = -36;
-constexpr tables::TableError kMemoDamaged = -37;
+// The nearest codes of the message table for what a check finds.
+constexpr tables::TableError kNotTable = tables::kNotATable;
+constexpr tables::TableError kTooNew = tables::kVersionTooNew;
+constexpr tables::TableError kBadSize = tables::kTableSizeWrong;
+constexpr tables::TableError kMemoUnreadable = tables::kMemoOpenFailed;
+constexpr tables::TableError kMemoVersion = tables::kMemoVersionMismatch;
+constexpr tables::TableError kMemoDamaged = tables::kNotAMemoFile;
 
 struct Field {
     std::string name;  // UTF-8, for messages
@@ -54,7 +55,7 @@ class Checker {
 
     std::vector<Problem> run() {
         path_ = tableFilePath(name_);
-        tables::TableError error = 0;
+        tables::TableError error = tables::kOk;
         table_ = RawFile::open(path_, error);
         if (!table_) throw ToolFailure{std::string(name_), error};
         if (checkHeader() && checkDescriptors()) {
@@ -90,7 +91,8 @@ class Checker {
             return false;
         }
         const bool protectedTable = magic == "WCDB";
-        if (protectedTable == password_.empty()) throw ToolFailure{std::string(name_), -78};
+        if (protectedTable == password_.empty())
+            throw ToolFailure{std::string(name_), tables::kWrongPassword};
         if (protectedTable) {
             table_->setPassword(password_);
             table_->read(0, h, sizeof h);
@@ -98,7 +100,7 @@ class Checker {
             std::transform(stored.begin(), stored.end(), stored.begin(),
                            [](char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; });
             if (stored != tables::passwordDigestText(password_))
-                throw ToolFailure{std::string(name_), -78};
+                throw ToolFailure{std::string(name_), tables::kWrongPassword};
         }
         version_ = wordAt(h + 4);
         count_ = wordAt(h + 16);
@@ -305,7 +307,7 @@ class Checker {
 
     void checkMemo() {
         const std::string memoPath = memoFilePath(path_);
-        tables::TableError error = 0;
+        tables::TableError error = tables::kOk;
         memo_ = RawFile::open(memoPath, error);
         if (!memo_) {
             problem(kMemoUnreadable, "the memo file cannot be opened (" + std::to_string(error) +

@@ -22,14 +22,6 @@ using tables::FieldType;
 using tables::TableFile;
 using tables::TableValue;
 
-constexpr tables::TableError kNoFields = -16;
-constexpr tables::TableError kBadType = -17;
-constexpr tables::TableError kBadName = -18;
-constexpr tables::TableError kBadWidth = -19;
-constexpr tables::TableError kDuplicateName = -20;
-constexpr tables::TableError kBadPath = -4;
-constexpr tables::TableError kNoRecord = -60;
-constexpr tables::TableError kBadPassword = -80;
 constexpr std::string_view kSystemPassword = "583027";
 
 // A library failure that is not a table operation's (the fatal run-time error).
@@ -45,7 +37,7 @@ struct Context {
     std::string password() const {
         if (!cl.password) return {};
         auto gbk = convert::utf8ToGbk(*cl.password);
-        if (!gbk) fail(kBadPassword);
+        if (!gbk) fail(tables::kBadPasswordText);
         return *gbk;
     }
 };
@@ -70,7 +62,7 @@ void placeCursor(TableFile& table, const Context& ctx, std::string_view recordTe
     if (r.ec == std::errc::result_out_of_range) {
         record = recordText.front() == '-' ? 0 : std::numeric_limits<std::int32_t>::max();
     } else if (r.ec != std::errc() || r.ptr != recordText.data() + recordText.size()) {
-        ctx.fail(kNoRecord);
+        ctx.fail(tables::kNoCurrentRecord);
     }
     table.goFirst();
     if (record < 1) {
@@ -104,22 +96,23 @@ FieldDescriptor parseFieldSpec(const Context& ctx, const std::string& text) {
         if (colon == std::string::npos) break;
         start = colon + 1;
     }
-    if (parts.size() < 2 || parts.size() > 3) ctx.fail(kBadType);
+    if (parts.size() < 2 || parts.size() > 3) ctx.fail(tables::kBadFieldType);
     FieldDescriptor f;
     const auto gbk = convert::utf8ToGbk(parts[0]);
     if (!gbk || gbk->empty() || gbk->size() > 16 || gbk->find('\0') != std::string::npos)
-        ctx.fail(kBadName);
+        ctx.fail(tables::kBadFieldName);
     f.name = *gbk;
     const auto type = typeFromName(parts[1]);
-    if (!type) ctx.fail(kBadType);
+    if (!type) ctx.fail(tables::kBadFieldType);
     f.type = *type;
     if (f.type == FieldType::Text) {
-        if (parts.size() != 3) ctx.fail(kBadWidth);
+        if (parts.size() != 3) ctx.fail(tables::kBadFieldSize);
         const std::string& w = parts[2];
         const auto r = std::from_chars(w.data(), w.data() + w.size(), f.width);
-        if (r.ec != std::errc() || r.ptr != w.data() + w.size() || f.width < 1) ctx.fail(kBadWidth);
+        if (r.ec != std::errc() || r.ptr != w.data() + w.size() || f.width < 1)
+            ctx.fail(tables::kBadFieldSize);
     } else if (parts.size() == 3) {
-        ctx.fail(kBadWidth);  // only text fields have a width
+        ctx.fail(tables::kBadFieldSize);  // only text fields have a width
     }
     return f;
 }
@@ -131,15 +124,15 @@ int cmdCreate(const Context& ctx) {
     for (std::size_t i = 1; i < ctx.cl.positionals.size(); ++i) {
         FieldDescriptor f = parseFieldSpec(ctx, ctx.cl.positionals[i]);
         recordSize += tables::fieldSize(f);
-        if (recordSize > std::numeric_limits<std::int32_t>::max()) ctx.fail(kBadWidth);
+        if (recordSize > std::numeric_limits<std::int32_t>::max()) ctx.fail(tables::kBadFieldSize);
         // Field names are looked up without regard to case, so such twins
         // could never both be read.
         for (const auto& g : fields) {
-            if (fieldNameKey(g.name) == fieldNameKey(f.name)) ctx.fail(kDuplicateName);
+            if (fieldNameKey(g.name) == fieldNameKey(f.name)) ctx.fail(tables::kDuplicateFieldName);
         }
         fields.push_back(std::move(f));
     }
-    if (fields.empty()) ctx.fail(kNoFields);
+    if (fields.empty()) ctx.fail(tables::kNoFields);
     const std::string password = ctx.password();
     if (const auto code = tables::createTable(tableFilePath(ctx.file), password, fields))
         ctx.fail(code);
@@ -156,7 +149,7 @@ int cmdInit(const Context& ctx) {
     const std::string& dir = ctx.file;
     // The folder must exist; a mistyped one is not made silently.
     std::error_code ec;
-    if (!std::filesystem::is_directory(u8path(dir), ec)) ctx.fail(kBadPath);
+    if (!std::filesystem::is_directory(u8path(dir), ec)) ctx.fail(tables::kBadPath);
     for (const SystemTable& t : systemTables()) {
         const std::string path = tableFilePath(dir + "/" + t.fileName);
         if (std::filesystem::exists(u8path(path), ec)) {
@@ -188,12 +181,12 @@ int cmdInfo(const Context& ctx) {
     const std::string path = table.path();
     const std::int32_t count = table.recordCount();
     std::int64_t deleted = 0;
-    tables::TableError error = 0;
+    tables::TableError error = tables::kOk;
     const bool walked = table.forEachRecord([&] {
         if (table.isDeleted()) ++deleted;
-        return (error = tables::lastTableError()) == 0;
+        return (error = tables::lastTableError()) == tables::kOk;
     });
-    if (error != 0) ctx.fail(error);
+    if (error != tables::kOk) ctx.fail(error);
     if (!walked) ctx.fail(tables::lastTableError());
     const auto fields = table.fields();
     const std::int32_t recordSize = table.recordSize();
@@ -206,7 +199,8 @@ int cmdInfo(const Context& ctx) {
     raw->read(0, h, 4);
     const bool isProtected = std::string_view(reinterpret_cast<char*>(h), 4) == "WCDB";
     if (isProtected) raw->setPassword(ctx.password());
-    if (raw->read(0, h, sizeof h) != static_cast<std::int64_t>(sizeof h)) ctx.fail(-22);
+    if (raw->read(0, h, sizeof h) != static_cast<std::int64_t>(sizeof h))
+        ctx.fail(tables::kNotATable);
 
     auto& out = ctx.out;
     out << "file: " << path << '\n'
@@ -231,10 +225,11 @@ int cmdInfo(const Context& ctx) {
     if (hasMemo) {
         const std::string memoPath = memoFilePath(path);
         auto memo = RawFile::open(memoPath, error);
-        if (!memo) ctx.fail(-35);
+        if (!memo) ctx.fail(tables::kMemoOpenFailed);
         if (isProtected) memo->setPassword(ctx.password());
         unsigned char m[32] = {};
-        if (memo->read(0, m, sizeof m) != static_cast<std::int64_t>(sizeof m)) ctx.fail(-35);
+        if (memo->read(0, m, sizeof m) != static_cast<std::int64_t>(sizeof m))
+            ctx.fail(tables::kMemoOpenFailed);
         out << "memo file: " << memoPath << '\n'
             << "memo blocks: " << wordAt(m + 16) << " (" << wordAt(m + 20) << " free, first free "
             << wordAt(m + 24) << ")\n";
@@ -248,19 +243,19 @@ template <typename Row>
 void eachRecord(TableFile& table, const Context& ctx, Row row) {
     const auto& fields = table.fields();
     std::vector<TableValue> values(fields.size());
-    tables::TableError error = 0;
+    tables::TableError error = tables::kOk;
     // The batched walk; a failure stops it and is reported once it is over.
     const bool walked = table.forEachRecord([&] {
         const std::int32_t id = table.recordId();
-        if ((error = tables::lastTableError()) != 0) return false;
+        if ((error = tables::lastTableError()) != tables::kOk) return false;
         for (std::size_t f = 0; f < fields.size(); ++f) {
             values[f] = table.read(static_cast<int>(f + 1));
-            if ((error = tables::lastTableError()) != 0) return false;
+            if ((error = tables::lastTableError()) != tables::kOk) return false;
         }
         row(table.recordNumber(), id, values);
         return true;
     });
-    if (error != 0) ctx.fail(error);
+    if (error != tables::kOk) ctx.fail(error);
     if (!walked) ctx.fail(tables::lastTableError());
 }
 
@@ -335,7 +330,7 @@ int cmdWrite(const Context& ctx) {
     if (const auto code = valuesFromJson(ctx.cl.positionals[2], table.fields(), values)) {
         // write refuses a cursor before the first record before it looks at
         // the values.
-        ctx.fail(table.recordNumber() == 0 ? kNoRecord : code);
+        ctx.fail(table.recordNumber() == 0 ? tables::kNoCurrentRecord : code);
     }
     if (!table.write(values)) ctx.fail(tables::lastTableError());
     table.close();
@@ -390,7 +385,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         err << "edbtool: " << f.file << ": " << f.code << ' ' << tables::errorText(f.code) << '\n';
     } catch (const FatalFailure&) {
         out.flush();
-        err << "edbtool: " << file << ": -1 " << tables::errorText(-1) << '\n';
+        err << "edbtool: " << file << ": " << tables::kUnknown << ' '
+            << tables::errorText(tables::kUnknown) << '\n';
     } catch (const UsageError& e) {
         err << "edbtool: " << e.message << '\n';
     }

@@ -36,10 +36,10 @@ std::string memoFilePath(const std::string& tablePath) {
 std::unique_ptr<RawFile> RawFile::open(const std::string& path, tables::TableError& error) {
     tables::FileOpenRequest request;
     request.readOnly = true;
-    error = 0;
+    error = tables::kOk;
     auto file = tables::currentFileSystem().open(path, request, &error);
     if (!file) {
-        if (error == 0) error = -1;
+        if (error == tables::kOk) error = tables::kUnknown;
         return nullptr;
     }
     return std::unique_ptr<RawFile>(new RawFile(std::move(file)));

@@ -16,7 +16,7 @@ namespace {
 using tables::FieldType;
 using tables::TableValue;
 
-constexpr tables::TableError kWrongKind = -72;
+constexpr tables::TableError kWrongKind = tables::kValueKindMismatch;
 // Days from 1 January 1970 back to 30 December 1899, the date-times' day 0.
 constexpr std::int64_t kEpochOffset = 25569;
 
@@ -78,10 +78,10 @@ tables::TableError valueFromJson(const nlohmann::json& j, const tables::FieldDes
     switch (j.type()) {
         case Json::value_t::null:
             out = TableValue();
-            return 0;
+            return tables::kOk;
         case Json::value_t::boolean:
             out = TableValue::boolean(j.get<bool>());
-            return 0;
+            return tables::kOk;
         case Json::value_t::number_integer:
         case Json::value_t::number_unsigned:
         case Json::value_t::number_float: {
@@ -103,7 +103,7 @@ tables::TableError valueFromJson(const nlohmann::json& j, const tables::FieldDes
             } else {
                 out = TableValue::number(d);  // fractions and exponents
             }
-            return 0;
+            return tables::kOk;
         }
         case Json::value_t::string: {
             const auto& s = j.get_ref<const std::string&>();
@@ -120,7 +120,7 @@ tables::TableError valueFromJson(const nlohmann::json& j, const tables::FieldDes
                 if (!gbk) return kWrongKind;
                 out = TableValue::text(std::move(*gbk));
             }
-            return 0;
+            return tables::kOk;
         }
         default:
             return kWrongKind;
@@ -141,7 +141,7 @@ tables::TableError valuesFromJson(std::string_view jsonArray,
     for (std::size_t i = 0; i < n; ++i) {
         if (const auto code = valueFromJson(j[i], fields[i], values[i])) return code;
     }
-    return 0;
+    return tables::kOk;
 }
 
 std::optional<double> parseDateTime(std::string_view s) {

@@ -20,7 +20,7 @@ bool endsWithIgnoringAsciiCase(const std::string& s, const std::string& suffix) 
 struct Budget {
     bool armed = false;
     std::int64_t left = 0;
-    TableError code = 0;
+    TableError code = kOk;
 
     // How many of n bytes may pass now; spends them.
     std::size_t take(std::size_t n) {
@@ -45,7 +45,7 @@ struct FaultFileSystem::State {
     int lockCallsBeforeFault = 0;
     bool lockRangeFault = false;
     std::int64_t lockRangeOffset = 0, lockRangeLength = 0;
-    TableError lockRangeCode = 0;
+    TableError lockRangeCode = kOk;
     std::optional<TableError> unlockFault, sizeFault, truncateFault, syncFault;
     bool fakeClock = false;
     std::uint32_t clock = 0;
@@ -61,10 +61,12 @@ struct FaultFileSystem::State {
 namespace {
 
 class FaultFile final : public File {
-public:
+  public:
     FaultFile(std::unique_ptr<File> inner, std::shared_ptr<FaultFileSystem::State> state,
               std::string path)
-        : inner_(std::move(inner)), state_(std::move(state)), path_(std::move(path)),
+        : inner_(std::move(inner)),
+          state_(std::move(state)),
+          path_(std::move(path)),
           id_(++state_->nextFileId) {
         ++state_->openFiles;
     }
@@ -74,11 +76,10 @@ public:
         ++state_->counts.closes;
         --state_->openFiles;
         auto& held = state_->held;
-        held.erase(std::remove_if(held.begin(), held.end(),
-                                  [&](const FaultFileSystem::State::Lock& l) {
-                                      return l.file == id_;
-                                  }),
-                   held.end());
+        held.erase(
+            std::remove_if(held.begin(), held.end(),
+                           [&](const FaultFileSystem::State::Lock& l) { return l.file == id_; }),
+            held.end());
     }
 
     std::int64_t readAt(std::int64_t offset, void* buf, std::size_t n) override {
@@ -103,7 +104,7 @@ public:
             if (e != 0) return e;
             s.counts.bytesWritten += static_cast<std::int64_t>(allowed);
         }
-        return allowed < n ? s.writeBudget.code : 0;
+        return allowed < n ? s.writeBudget.code : kOk;
     }
 
     std::int64_t size() override {
@@ -128,8 +129,10 @@ public:
         auto& s = *state_;
         ++s.counts.locks;
         if (s.lockFault) {
-            if (s.lockCallsBeforeFault > 0) --s.lockCallsBeforeFault;
-            else return *s.lockFault;
+            if (s.lockCallsBeforeFault > 0)
+                --s.lockCallsBeforeFault;
+            else
+                return *s.lockFault;
         }
         if (s.lockRangeFault && offset < s.lockRangeOffset + s.lockRangeLength &&
             s.lockRangeOffset < offset + length)
@@ -153,7 +156,7 @@ public:
         return e;
     }
 
-private:
+  private:
     std::unique_ptr<File> inner_;
     std::shared_ptr<FaultFileSystem::State> state_;
     std::string path_;
@@ -178,7 +181,7 @@ void FaultFileSystem::failWritesAfter(std::int64_t bytes, TableError code) {
 }
 
 void FaultFileSystem::shortReadsAfter(std::int64_t bytes) {
-    state_->shortReadBudget = {true, bytes, 0};
+    state_->shortReadBudget = {true, bytes, kOk};
 }
 
 void FaultFileSystem::failReadsAfter(std::int64_t bytes, TableError code) {
@@ -238,8 +241,8 @@ std::vector<FaultFileSystem::HeldLock> FaultFileSystem::heldLocks() const {
 
 int FaultFileSystem::openFiles() const { return state_->openFiles; }
 
-std::unique_ptr<File> FaultFileSystem::open(const std::string& path,
-                                            const FileOpenRequest& request, TableError* error) {
+std::unique_ptr<File> FaultFileSystem::open(const std::string& path, const FileOpenRequest& request,
+                                            TableError* error) {
     auto& s = *state_;
     ++s.counts.opens;
     if (s.openFault && endsWithIgnoringAsciiCase(path, s.openSuffix)) {
@@ -278,8 +281,10 @@ std::uint32_t FaultFileSystem::tickCount() {
 void FaultFileSystem::sleepMs(std::uint32_t ms) {
     ++state_->counts.sleeps;
     state_->counts.sleptMs += ms;
-    if (state_->fakeClock) state_->clock += ms;
-    else base_.sleepMs(ms);
+    if (state_->fakeClock)
+        state_->clock += ms;
+    else
+        base_.sleepMs(ms);
 }
 
 }  // namespace tables::testing

@@ -25,17 +25,17 @@
 namespace tables::testing {
 
 class FaultFileSystem : public FileSystem {
-public:
+  public:
     struct Counts {
-        int opens = 0;       // open() calls, failed ones included
+        int opens = 0;  // open() calls, failed ones included
         int creates = 0;
-        int closes = 0;      // Files destroyed
+        int closes = 0;  // Files destroyed
         int reads = 0;
         int writes = 0;
         int sizes = 0;
         int truncates = 0;
         int syncs = 0;
-        int locks = 0;       // lock() calls, failed ones included
+        int locks = 0;  // lock() calls, failed ones included
         int unlocks = 0;
         int sleeps = 0;
         std::int64_t bytesRead = 0;     // delivered to callers
@@ -60,20 +60,21 @@ public:
     void failOpen(TableError code, std::string pathSuffix = {}, bool alsoCreate = false);
     // Once `bytes` more bytes have been written, writes fail with `code`; the
     // write that crosses the limit first writes the bytes below it (a torn write).
-    void failWritesAfter(std::int64_t bytes, TableError code = -14);
+    void failWritesAfter(std::int64_t bytes, TableError code = kDiskFull);
     // Once `bytes` more bytes have been read, reads come back short: the read
     // that crosses the limit gets the bytes below it, later reads get 0 bytes.
     void shortReadsAfter(std::int64_t bytes);
     // Once `bytes` more bytes have been read, reads fail with `code`.
-    void failReadsAfter(std::int64_t bytes, TableError code = -11);
+    void failReadsAfter(std::int64_t bytes, TableError code = kHardwareFault);
     // lock() fails with `code` after `afterCalls` more successful-or-not calls
     // to lock(); with a range, only requests that overlap it fail.
-    void failLocks(TableError code = -13, int afterCalls = 0);
-    void failLocksOverlapping(std::int64_t offset, std::int64_t length, TableError code = -13);
-    void failUnlocks(TableError code = -29);
-    void failSize(TableError code = -1);
-    void failTruncate(TableError code = -11);
-    void failSync(TableError code = -11);
+    void failLocks(TableError code = kLockViolation, int afterCalls = 0);
+    void failLocksOverlapping(std::int64_t offset, std::int64_t length,
+                              TableError code = kLockViolation);
+    void failUnlocks(TableError code = kUnlockFailed);
+    void failSize(TableError code = kUnknown);
+    void failTruncate(TableError code = kHardwareFault);
+    void failSync(TableError code = kHardwareFault);
     // Stops every fault above (counts and the clock stay).
     void clearFaults();
 
@@ -104,7 +105,7 @@ public:
 
     struct State;  // shared with the Files, so that they may outlive this object
 
-private:
+  private:
     FileSystem& base_;
     std::shared_ptr<State> state_;
 };
@@ -112,7 +113,7 @@ private:
 // Puts a FileSystem in place of the platform's for the table operations
 // while it lives (restoring the platform's at the end).
 class ScopedFileSystem {
-public:
+  public:
     explicit ScopedFileSystem(FileSystem& fs) { setFileSystemForTesting(&fs); }
     ~ScopedFileSystem() { setFileSystemForTesting(nullptr); }
     ScopedFileSystem(const ScopedFileSystem&) = delete;

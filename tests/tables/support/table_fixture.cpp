@@ -19,7 +19,7 @@ void TableTest::SetUp() {
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     setFatalHandler([](std::string_view message) { throw FatalCalled(std::string(message)); });
-    setLastTableError(0);
+    setLastTableError(kOk);
 }
 
 void TableTest::TearDown() { setFatalHandler(nullptr); }
