@@ -187,13 +187,14 @@ void BM_TableWalkOnly1M(benchmark::State& state) {
         tables::TableFile t;
         if (!t.open(ledger::kLedgerFileName, ledger::kLedgerPassword)) state.SkipWithError("open");
         std::size_t bytes = 0;
-        t.forEachRecord([&] {
+        const tables::Status walked = t.forEachRecord([&] {
             if (t.isDeleted()) return true;
             bytes += t.read(2).asText().size() + t.read(3).asText().size() + t.read(5).asText().size();
             benchmark::DoNotOptimize(t.read(4).asNumber());
             benchmark::DoNotOptimize(t.read(6).asBool());
             return true;
         });
+        if (!walked) state.SkipWithError(walked.message().c_str());
         t.close();
         benchmark::DoNotOptimize(bytes);
     }

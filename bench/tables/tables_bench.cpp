@@ -242,7 +242,7 @@ Sums scanPlain(const std::string& path) {
     const std::int32_t count = t.recordCount();
     for (std::int32_t i = 1; i <= count; ++i) {
         if (!t.isDeleted()) sums.add(readRow(t));
-        t.skip(1);
+        if (!t.skip(1)) die("skip " + path);
     }
     t.close();
     return sums;

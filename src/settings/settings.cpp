@@ -43,6 +43,8 @@ Settings readSettings(std::string_view fileName) {
     if (!table.open(fileNameForTables(fileName), tables::kAccessPassword)) return s;
     // By name and in field order, so that a table with its fields in another
     // order still reads right and a faulty one fails at the same field each time.
+    // TODO(read-failure): a field that cannot be read gives its empty value
+    // (the defaults) without a word.
     s.password = table.read(gbk(kFieldNames[0])).asText();
     for (int i = 0; i < kSwitchCount; ++i)
         s.*kSwitchMembers[i] = table.read(gbk(kFieldNames[1 + i])).asBool();
@@ -79,7 +81,7 @@ SaveResult writeSettings(const SettingsForm& form, std::string_view fileName) {
     }
     // The skin number is left out and keeps its stored value. The cursor
     // stands on record 1 after the open.
-    const bool written = table.write(values);
+    const bool written = table.write(values).ok();
     table.close();
     return written ? SaveResult::Saved : SaveResult::WriteFailed;
 }

@@ -20,18 +20,19 @@ class File {
     // Reads up to n bytes at offset; returns the count read (short at the end
     // of the file) or a negative result code (kHardwareFault, kEndOfFile …).
     // A negative offset gives kSeekFailed.
-    virtual std::int64_t readAt(std::int64_t offset, void* buf, std::size_t n) = 0;
+    [[nodiscard]] virtual std::int64_t readAt(std::int64_t offset, void* buf, std::size_t n) = 0;
     // Writes all n bytes at offset; kOk or a result code (kDiskFull,
     // kHardwareFault, kAccessDenied when the File was opened read-only,
     // kSeekFailed for a negative offset).
     // After a failure part of the range may have been written.
-    virtual TableError writeAt(std::int64_t offset, const void* buf, std::size_t n) = 0;
+    [[nodiscard]] virtual TableError writeAt(std::int64_t offset, const void* buf,
+                                             std::size_t n) = 0;
     // The file's length, or a negative result code.
-    virtual std::int64_t size() = 0;
+    [[nodiscard]] virtual std::int64_t size() = 0;
     // Sets the length (cutting or zero-extending); kAccessDenied when read-only.
-    virtual TableError truncate(std::int64_t length) = 0;
+    [[nodiscard]] virtual TableError truncate(std::int64_t length) = 0;
     // Flushes written data to the device (nothing to do when read-only).
-    virtual TableError sync() = 0;
+    [[nodiscard]] virtual TableError sync() = 0;
     // Exclusive lock of [offset, offset + length), failing at once when
     // another File (of this or another process) holds any byte of it
     // (kSharingViolation or kLockViolation). Locks belong to this File object: closing another File
@@ -40,10 +41,10 @@ class File {
     // count nested requests themselves), and length must be positive (kLockViolation otherwise). On
     // POSIX a File opened read-only takes a shared lock: it still conflicts with every writable
     // File's lock, but not with another read-only File's.
-    virtual TableError lock(std::int64_t offset, std::int64_t length) = 0;
+    [[nodiscard]] virtual TableError lock(std::int64_t offset, std::int64_t length) = 0;
     // Releases a range exactly as an earlier lock() of this File took it;
     // kUnlockFailed when this File holds no such range.
-    virtual TableError unlock(std::int64_t offset, std::int64_t length) = 0;
+    [[nodiscard]] virtual TableError unlock(std::int64_t offset, std::int64_t length) = 0;
 };
 
 struct FileOpenRequest {
@@ -62,11 +63,13 @@ class FileSystem {
     // Sharing is checked against the other Files open on the same file, as
     // Windows does; on POSIX this is emulated with marker locks and is best
     // effort (two opens racing each other may both get through).
-    virtual std::unique_ptr<File> open(const std::string& path, const FileOpenRequest& request,
-                                       TableError* error) = 0;
+    [[nodiscard]] virtual std::unique_ptr<File> open(const std::string& path,
+                                                     const FileOpenRequest& request,
+                                                     TableError* error) = 0;
     // Creates a new empty file open for reading and writing (sharing mode 1),
     // failing when it exists (kAccessDenied) or with the codes of open().
-    virtual std::unique_ptr<File> create(const std::string& path, TableError* error) = 0;
+    [[nodiscard]] virtual std::unique_ptr<File> create(const std::string& path,
+                                                       TableError* error) = 0;
     // The absolute form of a path with "." and ".." folded away (no check
     // that it exists, symbolic links are not followed); empty for an empty path.
     virtual std::string absolutePath(const std::string& path) = 0;

@@ -22,10 +22,10 @@ class LockSet {
     LockSet() = default;
     LockSet(File* file, bool enabled) : file_(file), enabled_(enabled) {}
 
-    TableError lockByte(std::int64_t offset);
-    TableError unlockByte(std::int64_t offset);
-    TableError lockRange(std::int64_t offset, std::int64_t length);
-    TableError unlockRange(std::int64_t offset, std::int64_t length);
+    [[nodiscard]] TableError lockByte(std::int64_t offset);
+    [[nodiscard]] TableError unlockByte(std::int64_t offset);
+    [[nodiscard]] TableError lockRange(std::int64_t offset, std::int64_t length);
+    [[nodiscard]] TableError unlockRange(std::int64_t offset, std::int64_t length);
 
     // Drops every lock still held (close, or cleanup after a failure).
     void releaseAll();
@@ -59,7 +59,7 @@ class ByteLockGuard {
     ByteLockGuard& operator=(const ByteLockGuard&) = delete;
     ~ByteLockGuard() { release(); }
 
-    TableError acquire(LockSet& set, std::int64_t offset) {
+    [[nodiscard]] TableError acquire(LockSet& set, std::int64_t offset) {
         release();
         TableError e = set.lockByte(offset);
         if (e == kOk) {
@@ -75,7 +75,9 @@ class ByteLockGuard {
         offset_ = offset;
     }
     void release() {
-        if (set_) set_->unlockByte(offset_);
+        // Releasing runs in destructors and after the work is done: there is
+        // no one to tell, and the operating system drops the lock at close.
+        if (set_) (void)set_->unlockByte(offset_);
         set_ = nullptr;
     }
 
@@ -92,7 +94,7 @@ class RangeLockGuard {
     RangeLockGuard& operator=(const RangeLockGuard&) = delete;
     ~RangeLockGuard() { release(); }
 
-    TableError acquire(LockSet& set, std::int64_t offset, std::int64_t length) {
+    [[nodiscard]] TableError acquire(LockSet& set, std::int64_t offset, std::int64_t length) {
         release();
         TableError e = set.lockRange(offset, length);
         if (e == kOk) {
@@ -103,7 +105,8 @@ class RangeLockGuard {
         return e;
     }
     void release() {
-        if (set_) set_->unlockRange(offset_, length_);
+        // As for ByteLockGuard: nothing to report to, the close drops it anyway.
+        if (set_) (void)set_->unlockRange(offset_, length_);
         set_ = nullptr;
     }
 

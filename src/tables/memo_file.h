@@ -27,34 +27,35 @@ class MemoFile {
 
     // The value whose chain starts at `first` (0: empty). A chain that leaves
     // the file, loops or has an impossible used count fails with kMemoAccessFailed.
-    TableError read(std::int32_t first, std::string& out);
+    [[nodiscard]] TableError read(std::int32_t first, std::string& out);
 
     // Stores `value` over the chain that starts at `oldFirst` (0: none):
     // the old chain's blocks first, then the free list, then new blocks at
     // the end; unneeded old blocks go to the free list and a free tail of the
     // file is cut off. `newFirst` receives the first block (0 for empty).
-    TableError write(std::string_view value, std::int32_t oldFirst, std::int32_t& newFirst);
+    [[nodiscard]] TableError write(std::string_view value, std::int32_t oldFirst,
+                                   std::int32_t& newFirst);
 
     // Frees the chain that starts at `first`.
-    TableError free(std::int32_t first) {
+    [[nodiscard]] TableError free(std::int32_t first) {
         std::int32_t ignored = 0;
         return write({}, first, ignored);
     }
 
     // The 32-byte header at offset 0 (the caller holds what lock it needs).
-    static TableError readHeader(File& file, Scrambler& scrambler, MemoHeader& h);
+    [[nodiscard]] static TableError readHeader(File& file, Scrambler& scrambler, MemoHeader& h);
 
   private:
     struct BlockLinks {
         std::int32_t prev = 0, next = 0, used = 0;
     };
 
-    TableError readLinks(std::int32_t block, BlockLinks& links);
-    TableError writeBlock(std::int32_t block, std::int32_t prev, std::int32_t next,
-                          const char* data, std::int32_t used);
-    TableError writeWord(std::int64_t offset, std::int32_t value);
-    TableError writeHeader(MemoHeader& h);
-    TableError shrinkTail(MemoHeader& h);
+    [[nodiscard]] TableError readLinks(std::int32_t block, BlockLinks& links);
+    [[nodiscard]] TableError writeBlock(std::int32_t block, std::int32_t prev, std::int32_t next,
+                                        const char* data, std::int32_t used);
+    [[nodiscard]] TableError writeWord(std::int64_t offset, std::int32_t value);
+    [[nodiscard]] TableError writeHeader(MemoHeader& h);
+    [[nodiscard]] TableError shrinkTail(MemoHeader& h);
 
     File& file_;
     LockSet& locks_;

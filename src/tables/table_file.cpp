@@ -5,6 +5,7 @@
 #include <mutex>
 #include <new>
 #include <set>
+#include <string>
 
 #include "file_io.h"
 #include "table_file_impl.h"
@@ -56,15 +57,35 @@ void releasePath(const std::string& key) {
     registry().erase(key);
 }
 
-// Fails the operation: sets the code and gives false.
-bool fail(TableError code) {
-    setLastTableError(code);
-    return false;
+std::string_view baseName(std::string_view path) {
+    const std::size_t cut = path.find_last_of("/\\");
+    return cut == std::string_view::npos ? path : path.substr(cut + 1);
 }
 
-bool succeed() {
+// Where an operation runs, for the context of its failures.
+struct Where {
+    std::string_view path;  // the table file; empty when none is known
+    const char* op;
+
+    // Fails the operation: sets the thread's code and gives it with the
+    // context, "记账.edb: write, record 12" (no record part for 0).
+    Status fail(TableError code, std::int64_t record = 0) const {
+        setLastTableError(code);
+        std::string context;
+        if (!path.empty()) context.append(baseName(path)).append(": ");
+        context.append(op);
+        if (record > 0) context.append(", record ").append(std::to_string(record));
+        return Status(code, std::move(context));
+    }
+};
+
+Where where(const std::unique_ptr<TableFile::Impl>& im, const char* op) {
+    return {im ? std::string_view(im->path) : std::string_view(), op};
+}
+
+Status succeed() {
     setLastTableError(kOk);
-    return true;
+    return {};
 }
 
 // Fails an operation that answers with a number: sets the code, gives 0.
@@ -196,7 +217,9 @@ TableError TableFile::Impl::readCountLocked(std::int32_t& count) {
 TableError TableFile::Impl::readRecordCount(bool retry, std::int32_t& count) {
     if (TableError e = lockRecordCount(retry)) return e;
     TableError e = readCountLocked(count);
-    locks.unlockByte(layout::kRecordCountOffset);
+    // The count is read; a failed unlock changes nothing about it, and the
+    // close drops the lock in any case.
+    (void)locks.unlockByte(layout::kRecordCountOffset);
     return e;
 }
 
@@ -294,7 +317,9 @@ TableError TableFile::Impl::putValues(std::span<const TableValue> values, std::u
                 for (std::size_t k = 0; k < i; ++k) {
                     if (!layout::isMemoType(fields[k].type)) continue;
                     std::int32_t first = getI32(rec + fields[k].offset);
-                    if (first != 0) memo().free(first);
+                    // Best effort: the append fails with the first error
+                    // either way; a chain left over only wastes blocks.
+                    if (first != 0) (void)memo().free(first);
                 }
             }
             return e;
@@ -312,16 +337,19 @@ TableFile::~TableFile() = default;
 
 bool TableFile::isOpen() const { return impl_ && !impl_->closeRequested; }
 
-bool TableFile::open(std::string_view fileName, std::string_view password, OpenOptions options) {
-    if (fileName.empty()) return fail(kFileNotFound);
+Status TableFile::open(std::string_view fileName, std::string_view password, OpenOptions options) {
+    // The name as asked for until it is resolved, for the context of a failure.
+    std::string path(fileName);
+    auto failed = [&](TableError code) { return Where{path, "open"}.fail(code); };
+    if (fileName.empty()) return failed(kFileNotFound);
     // The table this object holds cannot be swapped out from under a walk.
-    if (impl_ && impl_->callbackDepth > 0) return fail(kOpenFailed);
+    if (impl_ && impl_->callbackDepth > 0) return failed(kOpenFailed);
     FileSystem& fs = currentFileSystem();
 
-    std::string path = fs.absolutePath(layout::withDefaultExtension(fileName));
+    path = fs.absolutePath(layout::withDefaultExtension(fileName));
     path = fs.resolveCase(path);
     const std::string key = registryKeyOf(path);
-    if (!reservePath(key)) return fail(kAlreadyOpen);
+    if (!reservePath(key)) return failed(kAlreadyOpen);
 
     auto im = std::make_unique<Impl>(password);
     im->registryKey = key;  // the Impl gives the path back when it goes
@@ -336,67 +364,67 @@ bool TableFile::open(std::string_view fileName, std::string_view password, OpenO
     request.sharing = static_cast<int>(options.sharing);
     TableError error = kOk;
     im->file = fs.open(path, request, &error);
-    if (!im->file) return fail(error != kOk ? error : kUnknown);
+    if (!im->file) return failed(error != kOk ? error : kUnknown);
     im->locks = LockSet(im->file.get(), locking);
 
     RangeLockGuard wholeTable;
-    if (TableError e = wholeTable.acquire(im->locks, 0, layout::kWholeRange)) return fail(e);
+    if (TableError e = wholeTable.acquire(im->locks, 0, layout::kWholeRange)) return failed(e);
 
     // Header.
     std::uint8_t header[layout::kHeaderSize];
     std::int64_t got = im->readPlain(0, header, sizeof header);
-    if (got < 0) return fail(static_cast<TableError>(got));
-    if (got != layout::kHeaderSize) return fail(kNotATable);
+    if (got < 0) return failed(static_cast<TableError>(got));
+    if (got != layout::kHeaderSize) return failed(kNotATable);
     if (std::memcmp(header, layout::kMagicPlain, 4) == 0) {
-        if (!password.empty()) return fail(kWrongPassword);
+        if (!password.empty()) return failed(kWrongPassword);
     } else if (std::memcmp(header, layout::kMagicProtected, 4) == 0) {
-        if (password.empty()) return fail(kWrongPassword);
+        if (password.empty()) return failed(kWrongPassword);
         if (!sameDigest(header + layout::kDigestOffset, passwordDigestText(password)))
-            return fail(kWrongPassword);
+            return failed(kWrongPassword);
     } else {
-        return fail(kNotATable);
+        return failed(kNotATable);
     }
     std::int32_t count = getI32(header + layout::kRecordCountOffset);
     const std::int32_t nextId = getI32(header + layout::kNextIdOffset);
     const std::int32_t recordSize = getI32(header + layout::kRecordSizeOffset);
     // A slot must at least hold its record id.
-    if (recordSize < 4 || count < 0 || nextId < 1) return fail(kNotATable);
+    if (recordSize < 4 || count < 0 || nextId < 1) return failed(kNotATable);
     im->version = getI32(header + layout::kVersionOffset);
-    if (im->version > layout::kVersion) return fail(kVersionTooNew);
+    if (im->version > layout::kVersion) return failed(kVersionTooNew);
     im->recordSize = recordSize;
 
     // Field count and descriptors; the count is checked against the file's
     // length before anything is allocated for it.
     std::uint8_t countBytes[4];
-    if (im->readPlain(layout::kFieldCountOffset, countBytes, 4) != 4) return fail(kNotATable);
+    if (im->readPlain(layout::kFieldCountOffset, countBytes, 4) != 4) return failed(kNotATable);
     const std::int32_t fieldCount = getI32(countBytes);
-    if (fieldCount <= 0) return fail(kNotATable);
+    if (fieldCount <= 0) return failed(kNotATable);
     const std::int64_t descriptorBytes = std::int64_t(fieldCount) * layout::kDescriptorSize;
     std::int64_t length = im->file->size();
-    if (length < 0) return fail(static_cast<TableError>(length));
-    if (length < layout::kDescriptorsOffset + descriptorBytes) return fail(kNotATable);
+    if (length < 0) return failed(static_cast<TableError>(length));
+    if (length < layout::kDescriptorsOffset + descriptorBytes) return failed(kNotATable);
     std::vector<std::uint8_t> descriptors;
     try {
         descriptors.resize(static_cast<std::size_t>(descriptorBytes));
     } catch (const std::bad_alloc&) {
-        return fail(kAllocationFailed);
+        return failed(kAllocationFailed);
     }
     if (im->readPlain(layout::kDescriptorsOffset, descriptors.data(), descriptors.size()) !=
         descriptorBytes)
-        return fail(kNotATable);
+        return failed(kNotATable);
     im->dataStart = layout::kDescriptorsOffset + descriptorBytes;
 
     // Size repair.
     const std::int64_t slots = (length - im->dataStart) / recordSize;
     if (slots < count) {
-        if (options.readOnly) return fail(kTableSizeWrong);
+        if (options.readOnly) return failed(kTableSizeWrong);
         count = static_cast<std::int32_t>(slots);
         std::uint8_t word[4];
         putI32(word, count);
-        if (TableError e = im->writePlain(layout::kRecordCountOffset, word, 4)) return fail(e);
-        if (TableError e = im->file->truncate(im->slotOffset(count))) return fail(e);
+        if (TableError e = im->writePlain(layout::kRecordCountOffset, word, 4)) return failed(e);
+        if (TableError e = im->file->truncate(im->slotOffset(count))) return failed(e);
     } else if (!options.readOnly && length != im->slotOffset(count)) {
-        if (TableError e = im->file->truncate(im->slotOffset(count))) return fail(e);
+        if (TableError e = im->file->truncate(im->slotOffset(count))) return failed(e);
     }
 
     // Descriptors.
@@ -406,16 +434,16 @@ bool TableFile::open(std::string_view fileName, std::string_view password, OpenO
         const std::uint8_t* d = descriptors.data() + std::int64_t(i) * layout::kDescriptorSize;
         const void* nul = std::memchr(d, 0, layout::kNameBytes);
         const std::int32_t type = getI32(d + 20), offset = getI32(d + 24), width = getI32(d + 28);
-        if (!nul || offset < 0 || !layout::validType(type)) return fail(kNotATable);
+        if (!nul || offset < 0 || !layout::validType(type)) return failed(kNotATable);
         FieldDescriptor f;
         f.name.assign(reinterpret_cast<const char*>(d), static_cast<const std::uint8_t*>(nul) - d);
         f.type = static_cast<FieldType>(type);
         f.offset = offset;
         f.width = f.type == FieldType::Text ? width : 0;
-        if (f.type == FieldType::Text && width < 1) return fail(kNotATable);
+        if (f.type == FieldType::Text && width < 1) return failed(kNotATable);
         // A field must lie inside the record, or reading it would run into
         // the next slot (or past the buffer).
-        if (std::int64_t(offset) + fieldSize(f) > recordSize) return fail(kNotATable);
+        if (std::int64_t(offset) + fieldSize(f) > recordSize) return failed(kNotATable);
         hasMemo = hasMemo || layout::isMemoType(f.type);
         im->fields.push_back(std::move(f));
     }
@@ -431,26 +459,27 @@ bool TableFile::open(std::string_view fileName, std::string_view password, OpenO
     if (hasMemo) {
         const std::string memoPath = fs.resolveCase(layout::replaceExtension(path, "EDT"));
         im->memoFile = fs.open(memoPath, request, &error);
-        if (!im->memoFile) return fail(kMemoOpenFailed);
+        if (!im->memoFile) return failed(kMemoOpenFailed);
         im->memoLocks = LockSet(im->memoFile.get(), locking);
-        if (TableError e = wholeMemo.acquire(im->memoLocks, 0, layout::kWholeRange)) return fail(e);
+        if (TableError e = wholeMemo.acquire(im->memoLocks, 0, layout::kWholeRange))
+            return failed(e);
         MemoHeader h;
         if (MemoFile::readHeader(*im->memoFile, im->scrambler, h) != kOk)
-            return fail(kMemoOpenFailed);
+            return failed(kMemoOpenFailed);
         if (std::memcmp(h.raw, layout::kMagicMemo, 4) != 0 || h.blockCount < 1 || h.freeCount < 0 ||
             h.freeCount > h.blockCount - 1 || h.firstFree < 0 || h.firstFree > h.blockCount - 1)
-            return fail(kMemoOpenFailed);
-        if (h.version != im->version) return fail(kMemoVersionMismatch);
+            return failed(kMemoOpenFailed);
+        if (h.version != im->version) return failed(kMemoVersionMismatch);
         const std::int64_t memoLength = im->memoFile->size();
-        if (memoLength < 0) return fail(kMemoOpenFailed);
+        if (memoLength < 0) return failed(kMemoOpenFailed);
         const std::int64_t blocks = memoLength / layout::kBlockSize;
-        if (blocks < h.blockCount && options.readOnly) return fail(kNotAMemoFile);
+        if (blocks < h.blockCount && options.readOnly) return failed(kNotAMemoFile);
         if (!options.readOnly && blocks != h.blockCount) {
             std::uint8_t word[4];
             putI32(word, static_cast<std::int32_t>(std::min<std::int64_t>(blocks, INT32_MAX)));
             im->scrambler.apply(layout::kMemoBlockCountOffset, word, 4);
             if (im->memoFile->writeAt(layout::kMemoBlockCountOffset, word, 4) != kOk)
-                return fail(kMemoOpenFailed);
+                return failed(kMemoOpenFailed);
         }
     }
     wholeMemo.release();
@@ -475,6 +504,16 @@ void TableFile::close() {
     impl_.reset();
 }
 
+Status TableFile::recordCount(std::int32_t& count) {
+    count = 0;
+    const Where at = where(impl_, "recordCount");
+    if (!isOpen()) return at.fail(kNoCurrentTable);
+    std::int32_t n = 0;
+    if (TableError e = impl_->readRecordCount(true, n)) return at.fail(e);
+    count = n;
+    return succeed();
+}
+
 std::int32_t TableFile::recordCount() {
     if (!isOpen()) return failZero(kNoCurrentTable);
     std::int32_t count = 0;
@@ -483,54 +522,80 @@ std::int32_t TableFile::recordCount() {
     return count;
 }
 
-bool TableFile::isDeleted() {
-    if (!isOpen()) return fail(kNoCurrentTable);
-    Impl& im = *impl_;
-    if (im.view && !im.view->stale) {
-        if (im.view->error != kOk) return fail(im.view->error);
-        setLastTableError(kOk);
-        return getI32(im.view->record) < 0;
+TableError TableFile::Impl::currentId(std::int32_t& id) {
+    id = 0;
+    if (view && !view->stale) {
+        if (view->error != kOk) return view->error;
+        id = getI32(view->record);
+        return kOk;
     }
-    std::int32_t id = recordId();
-    if (lastTableError() != kOk) return false;
-    return id < 0;
+    if (cursor < 0) return kNoCurrentRecord;
+    ByteLockGuard guard;
+    if (TableError e = guard.acquire(locks, slotOffset(cursor))) return e;
+    std::uint8_t buf[4];
+    std::int64_t got = readPlain(slotOffset(cursor), buf, 4);
+    if (got != 4) return slotReadFailure(cursor, got);
+    id = getI32(buf);
+    return kOk;
+}
+
+Status TableFile::isDeleted(bool& deleted) {
+    deleted = false;
+    std::int32_t id = 0;
+    const Where at = where(impl_, "isDeleted");
+    if (!isOpen()) return at.fail(kNoCurrentTable);
+    if (TableError e = impl_->currentId(id)) return at.fail(e, impl_->cursor + 1);
+    deleted = id < 0;
+    return succeed();
+}
+
+bool TableFile::isDeleted() {
+    if (!isOpen()) {
+        setLastTableError(kNoCurrentTable);
+        return false;
+    }
+    std::int32_t id = 0;
+    const TableError e = impl_->currentId(id);
+    setLastTableError(e);
+    return e == kOk && id < 0;
+}
+
+Status TableFile::recordId(std::int32_t& id) {
+    id = 0;
+    const Where at = where(impl_, "recordId");
+    if (!isOpen()) return at.fail(kNoCurrentTable);
+    std::int32_t value = 0;
+    if (TableError e = impl_->currentId(value)) return at.fail(e, impl_->cursor + 1);
+    id = value;
+    return succeed();
 }
 
 std::int32_t TableFile::recordId() {
     if (!isOpen()) return failZero(kNoCurrentTable);
-    Impl& im = *impl_;
-    if (im.view && !im.view->stale) {
-        if (im.view->error != kOk) return failZero(im.view->error);
-        setLastTableError(kOk);
-        return getI32(im.view->record);
-    }
-    if (im.cursor < 0) return failZero(kNoCurrentRecord);
-    ByteLockGuard guard;
-    if (TableError e = guard.acquire(im.locks, im.slotOffset(im.cursor))) return failZero(e);
-    std::uint8_t buf[4];
-    std::int64_t got = im.readPlain(im.slotOffset(im.cursor), buf, 4);
-    if (got != 4) return failZero(im.slotReadFailure(im.cursor, got));
+    std::int32_t id = 0;
+    if (TableError e = impl_->currentId(id)) return failZero(e);
     setLastTableError(kOk);
-    return getI32(buf);
+    return id;
 }
 
-bool TableFile::goFirst() {
-    if (!isOpen()) return fail(kNoCurrentTable);
+Status TableFile::goFirst() {
+    if (!isOpen()) return where(impl_, "goFirst").fail(kNoCurrentTable);
     impl_->cursor = 0;
     return succeed();
 }
 
-bool TableFile::skip(std::int32_t n) {
-    if (!isOpen()) return fail(kNoCurrentTable);
+Status TableFile::skip(std::int32_t n) {
+    const Where at = where(impl_, "skip");
+    if (!isOpen()) return at.fail(kNoCurrentTable);
     if (n == 0) return succeed();
     Impl& im = *impl_;
     std::int32_t count = 0;
-    if (TableError e = im.readRecordCount(true, count)) return fail(e);
+    if (TableError e = im.readRecordCount(true, count)) return at.fail(e);
     if (n > 0) {
-        if (count == 0 || im.cursor >= count) return fail(kPastLastRecord);
+        if (count == 0 || im.cursor >= count) return at.fail(kPastLastRecord);
         im.cursor = std::min<std::int64_t>(im.cursor + n, count);
     } else {
-        if (count == 0 || im.cursor < 0) return fail(kBeforeFirstRecord);
+        if (count == 0 || im.cursor < 0) return at.fail(kBeforeFirstRecord);
         im.cursor = std::max<std::int64_t>(im.cursor + n, -1);
     }
     return succeed();
@@ -542,10 +607,11 @@ std::int32_t TableFile::recordNumber() const {
     return static_cast<std::int32_t>(impl_->cursor + 1);
 }
 
-bool TableFile::goTo(std::int32_t n) {
-    if (!isOpen()) return fail(kNoCurrentTable);
+Status TableFile::goTo(std::int32_t n) {
+    const Where at = where(impl_, "goTo");
+    if (!isOpen()) return at.fail(kNoCurrentTable);
     std::int32_t count = 0;
-    if (TableError e = impl_->readRecordCount(true, count)) return fail(e);
+    if (TableError e = impl_->readRecordCount(true, count)) return at.fail(e);
     impl_->cursor = std::max(std::min(n, count), 1) - 1;
     return succeed();
 }
@@ -564,97 +630,108 @@ TableValue TableFile::read(int fieldNumber) {
     return impl_->readField(fieldNumber - 1);
 }
 
-bool TableFile::append(std::span<const TableValue> values) {
-    if (!isOpen()) return fail(kNoCurrentTable);
+Status TableFile::append(std::span<const TableValue> values) {
+    const Where at = where(impl_, "append");
+    if (!isOpen()) return at.fail(kNoCurrentTable);
     Impl& im = *impl_;
-    if (TableError e = im.checkValues(values)) return fail(e);
+    if (TableError e = im.checkValues(values)) return at.fail(e);
 
     ByteLockGuard countLock;
-    if (TableError e = countLock.acquire(im.locks, layout::kRecordCountOffset)) return fail(e);
+    if (TableError e = countLock.acquire(im.locks, layout::kRecordCountOffset)) return at.fail(e);
     std::uint8_t counters[8];
-    if (im.readPlain(layout::kRecordCountOffset, counters, 8) != 8) return fail(kCountReadFailed);
+    if (im.readPlain(layout::kRecordCountOffset, counters, 8) != 8)
+        return at.fail(kCountReadFailed);
     const std::int32_t count = std::max(0, getI32(counters));
     const std::int32_t nextId = std::max(1, getI32(counters + 4));
     // Neither the count nor the ids may wrap around.
-    if (count == INT32_MAX || nextId == INT32_MAX) return fail(kRecordWriteFailed);
+    if (count == INT32_MAX || nextId == INT32_MAX) return at.fail(kRecordWriteFailed);
 
     ByteLockGuard recordLock;
-    if (TableError e = recordLock.acquire(im.locks, im.slotOffset(count))) return fail(e);
+    if (TableError e = recordLock.acquire(im.locks, im.slotOffset(count)))
+        return at.fail(e, std::int64_t(count) + 1);
     std::vector<std::uint8_t> rec;
     try {
         rec.assign(static_cast<std::size_t>(im.recordSize), 0);
     } catch (const std::bad_alloc&) {
-        return fail(kAllocationFailed);
+        return at.fail(kAllocationFailed, std::int64_t(count) + 1);
     }
-    if (TableError e = im.putValues(values, rec.data(), true)) return fail(e);
+    if (TableError e = im.putValues(values, rec.data(), true))
+        return at.fail(e, std::int64_t(count) + 1);
     putI32(rec.data(), nextId);
     if (TableError e = im.writeInPlace(im.slotOffset(count), rec.data(), rec.size()))
-        return fail(e);
+        return at.fail(e, std::int64_t(count) + 1);
     putI32(counters, count + 1);
     putI32(counters + 4, nextId + 1);
-    if (TableError e = im.writePlain(layout::kRecordCountOffset, counters, 8)) return fail(e);
+    if (TableError e = im.writePlain(layout::kRecordCountOffset, counters, 8))
+        return at.fail(e, std::int64_t(count) + 1);
     im.cursor = count;
     return succeed();
 }
 
-bool TableFile::write(std::span<const TableValue> values) {
-    if (!isOpen()) return fail(kNoCurrentTable);
+Status TableFile::write(std::span<const TableValue> values) {
+    const Where at = where(impl_, "write");
+    if (!isOpen()) return at.fail(kNoCurrentTable);
     Impl& im = *impl_;
-    if (im.cursor < 0) return fail(kNoCurrentRecord);
-    if (TableError e = im.checkValues(values)) return fail(e);
+    if (im.cursor < 0) return at.fail(kNoCurrentRecord);
+    if (TableError e = im.checkValues(values)) return at.fail(e, im.cursor + 1);
 
     const std::int64_t slot = im.cursor;
     ByteLockGuard recordLock;
-    if (TableError e = recordLock.acquire(im.locks, im.slotOffset(slot))) return fail(e);
+    if (TableError e = recordLock.acquire(im.locks, im.slotOffset(slot)))
+        return at.fail(e, slot + 1);
     const std::int64_t length = im.file->size();
-    if (length < 0) return fail(static_cast<TableError>(length));
-    if (im.slotOffset(slot) >= length) return fail(kNoCurrentRecord);
+    if (length < 0) return at.fail(static_cast<TableError>(length), slot + 1);
+    if (im.slotOffset(slot) >= length) return at.fail(kNoCurrentRecord, slot + 1);
     std::vector<std::uint8_t> rec;
     try {
         rec.resize(static_cast<std::size_t>(im.recordSize));
     } catch (const std::bad_alloc&) {
-        return fail(kAllocationFailed);
+        return at.fail(kAllocationFailed, slot + 1);
     }
     if (im.readPlain(im.slotOffset(slot), rec.data(), rec.size()) != im.recordSize)
-        return fail(kRecordReadFailed);
-    if (TableError e = im.putValues(values, rec.data(), false)) return fail(e);
+        return at.fail(kRecordReadFailed, slot + 1);
+    if (TableError e = im.putValues(values, rec.data(), false)) return at.fail(e, slot + 1);
     if (im.view) im.view->stale = true;
     // The record id (bytes 0..3) is not rewritten: a deleted mark stays.
     if (TableError e = im.writeInPlace(im.slotOffset(slot) + 4, rec.data() + 4, rec.size() - 4))
-        return fail(e);
+        return at.fail(e, slot + 1);
     return succeed();
 }
 
-bool TableFile::markDeleted() {
-    if (!isOpen()) return fail(kNoCurrentTable);
+Status TableFile::markDeleted() {
+    const Where at = where(impl_, "markDeleted");
+    if (!isOpen()) return at.fail(kNoCurrentTable);
     Impl& im = *impl_;
-    if (im.cursor < 0) return fail(kNoCurrentRecord);
+    if (im.cursor < 0) return at.fail(kNoCurrentRecord);
     const std::int64_t slot = im.cursor;
     // A slot past the file is refused before its lock is asked for (another
     // process appending there may hold it); write looks only under the lock.
     const std::int64_t length = im.file->size();
-    if (length < 0) return fail(static_cast<TableError>(length));
-    if (im.slotOffset(slot) >= length) return fail(kNoCurrentRecord);
+    if (length < 0) return at.fail(static_cast<TableError>(length), slot + 1);
+    if (im.slotOffset(slot) >= length) return at.fail(kNoCurrentRecord, slot + 1);
     ByteLockGuard recordLock;
-    if (TableError e = recordLock.acquire(im.locks, im.slotOffset(slot))) return fail(e);
+    if (TableError e = recordLock.acquire(im.locks, im.slotOffset(slot)))
+        return at.fail(e, slot + 1);
     std::uint8_t buf[4];
-    if (im.readPlain(im.slotOffset(slot), buf, 4) != 4) return fail(kFieldReadFailed);
+    if (im.readPlain(im.slotOffset(slot), buf, 4) != 4) return at.fail(kFieldReadFailed, slot + 1);
     const std::int32_t id = getI32(buf);
     if (id > 0) {
         putI32(buf, -id);
         if (im.view) im.view->stale = true;
-        if (TableError e = im.writeInPlace(im.slotOffset(slot), buf, 4)) return fail(e);
+        if (TableError e = im.writeInPlace(im.slotOffset(slot), buf, 4))
+            return at.fail(e, slot + 1);
     }
     return succeed();
 }
 
-bool TableFile::purge() {
-    if (!isOpen()) return fail(kNoCurrentTable);
+Status TableFile::purge() {
+    const Where at = where(impl_, "purge");
+    if (!isOpen()) return at.fail(kNoCurrentTable);
     Impl& im = *impl_;
     RangeLockGuard wholeTable;
-    if (TableError e = wholeTable.acquire(im.locks, 0, layout::kWholeRange)) return fail(e);
+    if (TableError e = wholeTable.acquire(im.locks, 0, layout::kWholeRange)) return at.fail(e);
     std::int32_t count = 0;
-    if (TableError e = im.readCountLocked(count)) return fail(e);
+    if (TableError e = im.readCountLocked(count)) return at.fail(e);
     ++im.purgeCount;
 
     const std::int64_t rs = im.recordSize;
@@ -664,12 +741,15 @@ bool TableFile::purge() {
         buf.resize(
             static_cast<std::size_t>(std::min<std::int64_t>(perBatch, std::max(count, 1)) * rs));
     } catch (const std::bad_alloc&) {
-        return fail(kAllocationFailed);
+        return at.fail(kAllocationFailed);
     }
 
     TableError firstError = kOk;
-    auto remember = [&](TableError e) {
-        if (firstError == kOk) firstError = e;
+    std::int64_t failedRecord = 0;  // where the first error arose; 0: not at a record
+    auto remember = [&](TableError e, std::int64_t record) {
+        if (firstError != kOk) return;
+        firstError = e;
+        failedRecord = record;
     };
     std::int64_t kept = 0;  // kept records so far: the next write position
     std::int64_t dropped = 0;
@@ -683,7 +763,7 @@ bool TableFile::purge() {
         const std::int64_t n = std::min<std::int64_t>(perBatch, count - start);
         if (im.file->readAt(im.slotOffset(start), buf.data(), static_cast<std::size_t>(n * rs)) !=
             n * rs) {
-            remember(kRecordReadFailed);
+            remember(kRecordReadFailed, start + 1);
             stopped = true;
             break;
         }
@@ -704,7 +784,7 @@ bool TableFile::purge() {
                     std::int32_t first = wordAt(f.offset);
                     if (first == 0) continue;
                     TableError e = im.memoFile ? im.memo().free(first) : kMemoAccessFailed;
-                    if (e != kOk) remember(e);
+                    if (e != kOk) remember(e, start + i + 1);
                 }
                 ++dropped;
                 continue;
@@ -724,7 +804,7 @@ bool TableFile::purge() {
             TableError e = im.file->writeAt(im.slotOffset(writeFrom), buf.data(),
                                             static_cast<std::size_t>(packed * rs));
             if (e != kOk) {
-                remember(e);
+                remember(e, writeFrom + 1);
                 stopped = true;
                 break;
             }
@@ -740,32 +820,38 @@ bool TableFile::purge() {
         if (dropped > 0 && examined > kept) {
             std::vector<std::uint8_t> filler(static_cast<std::size_t>((examined - kept) * rs), 0);
             for (std::int64_t i = 0; i < examined - kept; ++i) putI32(filler.data() + i * rs, -1);
-            im.writeInPlace(im.slotOffset(kept), filler.data(), filler.size());
+            // Best effort: the purge already reports its first error. Should
+            // this write fail too, those slots still hold their old records:
+            // some kept records then appear twice, but none is lost.
+            (void)im.writeInPlace(im.slotOffset(kept), filler.data(), filler.size());
         }
     } else if (dropped > 0) {
         std::uint8_t word[4];
         putI32(word, static_cast<std::int32_t>(kept));
         if (TableError e = im.writePlain(layout::kRecordCountOffset, word, 4))
-            remember(e);
+            remember(e, 0);
         else if (TableError e2 = im.file->truncate(im.slotOffset(kept)))
-            remember(e2);
+            remember(e2, 0);
     }
     im.cursor = 0;
-    if (firstError != kOk) return fail(firstError);
+    if (firstError != kOk) return at.fail(firstError, failedRecord);
     return succeed();
 }
 
-bool TableFile::find(const std::function<bool()>& predicate) {
-    if (!isOpen()) return fail(kNoCurrentTable);
+FindResult TableFile::find(const std::function<bool()>& predicate) {
+    const Where at = where(impl_, "find");
+    if (!isOpen()) return {false, at.fail(kNoCurrentTable)};
     Impl& im = *impl_;
     const std::int64_t saved = im.cursor;
     TableError error = kOk;
+    std::int64_t errorSlot = 0;
     bool matched = false;
     {
         ByteLockGuard countLock;
-        if (TableError e = countLock.acquire(im.locks, layout::kRecordCountOffset)) return fail(e);
+        if (TableError e = countLock.acquire(im.locks, layout::kRecordCountOffset))
+            return {false, at.fail(e)};
         std::int32_t count = 0;
-        if (TableError e = im.readCountLocked(count)) return fail(e);
+        if (TableError e = im.readCountLocked(count)) return {false, at.fail(e)};
 
         std::vector<std::uint8_t> rec(static_cast<std::size_t>(im.recordSize));
         RecordView view;
@@ -780,6 +866,7 @@ bool TableFile::find(const std::function<bool()>& predicate) {
         const std::uint64_t purges = im.purgeCount;
         for (std::int64_t slot = std::max<std::int64_t>(saved, 0); slot < count; ++slot) {
             ByteLockGuard recordLock;
+            errorSlot = slot;
             if ((error = recordLock.acquire(im.locks, im.slotOffset(slot))) != kOk) break;
             if (im.readPlain(im.slotOffset(slot), rec.data(), rec.size()) != im.recordSize) {
                 error = kRecordReadFailed;
@@ -799,20 +886,23 @@ bool TableFile::find(const std::function<bool()>& predicate) {
         }
     }
     if (impl_->closeRequested && impl_->callbackDepth == 0) {
+        Status closed = at.fail(kNoCurrentTable);  // before the path goes with the table
         impl_.reset();
-        return fail(kNoCurrentTable);
+        return {false, std::move(closed)};
     }
-    if (!matched) return fail(error);
-    return succeed();
+    if (error != kOk) return {false, at.fail(error, errorSlot + 1)};
+    return {matched, succeed()};
 }
 
-bool TableFile::forEachRecord(const std::function<bool()>& visitor) {
-    if (!isOpen()) return fail(kNoCurrentTable);
+Status TableFile::forEachRecord(const std::function<bool()>& visitor) {
+    const Where at = where(impl_, "forEachRecord");
+    if (!isOpen()) return at.fail(kNoCurrentTable);
     Impl& im = *impl_;
     std::int32_t count = 0;
-    if (TableError e = im.readRecordCount(true, count)) return fail(e);
+    if (TableError e = im.readRecordCount(true, count)) return at.fail(e);
 
     TableError firstError = kOk;
+    std::int64_t firstErrorSlot = 0;
     bool stopped = false;
     {
         const std::int64_t rs = im.recordSize;
@@ -868,7 +958,10 @@ bool TableFile::forEachRecord(const std::function<bool()>& visitor) {
                                                         static_cast<std::size_t>(rs));
                         if (got != rs) view.error = im.slotReadFailure(slot, got);
                     }
-                    if (view.error != kOk && firstError == kOk) firstError = view.error;
+                    if (view.error != kOk && firstError == kOk) {
+                        firstError = view.error;
+                        firstErrorSlot = slot;
+                    }
                 }
                 im.view = &view;
                 im.cursor = slot;
@@ -883,10 +976,11 @@ bool TableFile::forEachRecord(const std::function<bool()>& visitor) {
         if (!stopped) im.cursor = count;
     }
     if (impl_->closeRequested && impl_->callbackDepth == 0) {
+        Status closed = at.fail(kNoCurrentTable);  // before the path goes with the table
         impl_.reset();
-        return fail(kNoCurrentTable);
+        return closed;
     }
-    if (firstError != kOk) return fail(firstError);
+    if (firstError != kOk) return at.fail(firstError, firstErrorSlot + 1);
     return succeed();
 }
 

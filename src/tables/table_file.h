@@ -2,14 +2,17 @@
 //
 // Each caller holds its own TableFile. While it is open it is "the current
 // table" for its operations; a file is open at most once per process (a second
-// open of the same absolute path fails with kAlreadyOpen), and after close() every
-// operation fails with kNoCurrentTable except read(), which is a fatal run-time error.
+// open of the same absolute path fails with kAlreadyOpen), and after close()
+// every operation fails with kNoCurrentTable except read(), which is a fatal
+// run-time error.
 //
-// Every operation sets the calling thread's last table error (table_error.h)
-// and returns success as a bool. Nothing is cached between operations: the
-// record count is read from the file each time, every change is written
-// through before the call returns, and byte-range locks coordinate with other
-// processes that have the same file open.
+// Every operation sets the calling thread's last table error (table_error.h).
+// Those that can fail return a Status (status.h), which the caller must look
+// at: the code and where it arose ("记账.edb: write, record 12"). Nothing is
+// cached between operations: the record count is read from the file each
+// time, every change is written through before the call returns, and
+// byte-range locks coordinate with other processes that have the same file
+// open.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "status.h"
 #include "table_error.h"
 #include "table_value.h"
 
@@ -60,6 +64,15 @@ struct OpenOptions {
 // The password every table of the program is opened with.
 inline constexpr std::string_view kAccessPassword = "583027";
 
+// What find() found. On a match the cursor stands on the record and `found`
+// is true. Otherwise the cursor is back where it stood, and `status` tells
+// "no record matched" (ok) from a search that failed (the code and the
+// record it stopped at).
+struct [[nodiscard]] FindResult {
+    bool found = false;
+    Status status;
+};
+
 class TableFile {
   public:
     TableFile();
@@ -72,8 +85,7 @@ class TableFile {
     // has none, resolved without regard to case) with `password` (GBK). Every
     // check of the format in its order; on failure nothing stays open and the
     // object is as before. The cursor stands on record 1, also when empty.
-    [[nodiscard]] bool open(std::string_view fileName, std::string_view password,
-                            OpenOptions options = {});
+    Status open(std::string_view fileName, std::string_view password, OpenOptions options = {});
     // Releases every lock and closes both files (every change already went to
     // the operating system when its operation returned; close does not force
     // it onto the disk). Does nothing when closed. Called from inside find()
@@ -82,44 +94,52 @@ class TableFile {
     void close();
     bool isOpen() const;
 
-    // Record slots, deleted-marked ones included; 0 on failure (kNoCurrentTable, kCountReadFailed,
-    // or the lock's code when another process kept the count locked for 2 s;
-    // skip() and goTo() wait for it the same way).
-    std::int32_t recordCount();
-    // True when the current record is marked deleted; false with kNoCurrentRecord
-    // before the first record, kSeekFailed at the end, kFieldReadFailed when
-    // the id cannot be read.
-    bool isDeleted();
-    bool goFirst();
-    bool skip(std::int32_t n = 1);
+    // Record slots, deleted-marked ones included. Fails (count 0) with
+    // kNoCurrentTable, kCountReadFailed, or the lock's code when another
+    // process kept the count locked for 2 s (skip() and goTo() wait for it
+    // the same way).
+    Status recordCount(std::int32_t& count);
+    // The same for the record-by-record loop: 0 on failure, the code only in
+    // lastTableError().
+    [[nodiscard]] std::int32_t recordCount();
+    // Whether the current record is marked deleted. Fails (false) with
+    // kNoCurrentRecord before the first record, kSeekFailed at the end,
+    // kFieldReadFailed when the id cannot be read.
+    Status isDeleted(bool& deleted);
+    // The same as a bool: false also on failure, the code only in
+    // lastTableError().
+    [[nodiscard]] bool isDeleted();
+    Status goFirst();
+    Status skip(std::int32_t n = 1);
     // 1..count on a record, 0 before the first, count + 1 at the end; 0 when closed.
-    std::int32_t recordNumber() const;
+    [[nodiscard]] std::int32_t recordNumber() const;
     // Cursor to min(n, count), but at least record 1.
-    bool goTo(std::int32_t n);
+    Status goTo(std::int32_t n);
 
     // One field of the current record by name (GBK, case-insensitive for ASCII
     // letters, first match wins) or by number from 1. On a cursor off the
     // records or an unreadable record: the empty value of the field's kind and
-    // the code. No table open or no such field: fatal run-time error.
-    TableValue read(std::string_view fieldName);
-    TableValue read(int fieldNumber);
+    // the code in lastTableError(). No table open or no such field: fatal
+    // run-time error.
+    [[nodiscard]] TableValue read(std::string_view fieldName);
+    [[nodiscard]] TableValue read(int fieldNumber);
 
     // Values in field order; extra values are ignored, absent ones leave the
     // field zero (append) or unchanged (write). A value of the wrong kind fails
     // with kValueKindMismatch before anything is written.
-    bool append(std::span<const TableValue> values);
-    bool append(std::initializer_list<TableValue> values) {
+    Status append(std::span<const TableValue> values);
+    Status append(std::initializer_list<TableValue> values) {
         return append(std::span<const TableValue>(values.begin(), values.size()));
     }
-    bool write(std::span<const TableValue> values);
-    bool write(std::initializer_list<TableValue> values) {
+    Status write(std::span<const TableValue> values);
+    Status write(std::initializer_list<TableValue> values) {
         return write(std::span<const TableValue>(values.begin(), values.size()));
     }
-    bool markDeleted();
-    bool purge();
+    Status markDeleted();
+    Status purge();
     // Searches forward from the cursor; the predicate reads the record under
     // examination with read()/isDeleted(). On no match the cursor returns.
-    bool find(const std::function<bool()>& predicate);
+    FindResult find(const std::function<bool()>& predicate);
 
     // A faster path for the usual "for every record: skip deleted, read
     // fields" loop, with the same values, result codes and lock guarantees:
@@ -128,15 +148,20 @@ class TableFile {
     // in file order; inside it read() and isDeleted() answer for that slot
     // and recordNumber() gives its number. Returning false stops the walk
     // (the cursor then stands on that record); otherwise the cursor ends at
-    // the end of the table. Returns false with the code when reading failed.
-    bool forEachRecord(const std::function<bool()>& visitor);
+    // the end of the table. Fails with the first slot that could not be read
+    // (the visitor still saw it, its reads failing) or with kNoCurrentTable
+    // when the visitor closed the table.
+    Status forEachRecord(const std::function<bool()>& visitor);
 
     // The table's shape.
     const std::vector<FieldDescriptor>& fields() const;
     std::int32_t recordSize() const;
     std::int64_t dataStart() const;
-    // The record id of the current record (negative when marked deleted).
-    std::int32_t recordId();
+    // The record id of the current record (negative when marked deleted);
+    // fails (id 0) as isDeleted() does.
+    Status recordId(std::int32_t& id);
+    // The same, 0 on failure with the code only in lastTableError().
+    [[nodiscard]] std::int32_t recordId();
     // The absolute path of the open table file.
     const std::string& path() const;
 
@@ -151,8 +176,8 @@ class TableFile {
 // does. Offsets and record size are computed here: fields from offset 4 in
 // order. Refuses to overwrite an existing file. Protected ("WCDB") when the
 // password is not empty. Returns kOk or a result code.
-TableError createTable(std::string_view fileName, std::string_view password,
-                       const std::vector<FieldDescriptor>& fields);
+[[nodiscard]] TableError createTable(std::string_view fileName, std::string_view password,
+                                     const std::vector<FieldDescriptor>& fields);
 
 // The size of a field type in the record (text: its width).
 std::int32_t fieldSize(const FieldDescriptor& field);

@@ -55,21 +55,25 @@ struct TableFile::Impl {
 
     // Reads exactly n bytes at offset and unscrambles them: the count read
     // (short at the end of the file) or a negative code.
-    std::int64_t readPlain(std::int64_t offset, void* buf, std::size_t n);
+    [[nodiscard]] std::int64_t readPlain(std::int64_t offset, void* buf, std::size_t n);
     // Scrambles a copy of the bytes and writes it.
-    TableError writePlain(std::int64_t offset, const void* buf, std::size_t n);
+    [[nodiscard]] TableError writePlain(std::int64_t offset, const void* buf, std::size_t n);
     // Scrambles the buffer in place and writes it.
-    TableError writeInPlace(std::int64_t offset, std::uint8_t* buf, std::size_t n);
+    [[nodiscard]] TableError writeInPlace(std::int64_t offset, std::uint8_t* buf, std::size_t n);
 
-    TableError lockRecordCount(bool retry);
-    TableError readRecordCount(bool retry, std::int32_t& count);
-    TableError readCountLocked(std::int32_t& count);
+    [[nodiscard]] TableError lockRecordCount(bool retry);
+    [[nodiscard]] TableError readRecordCount(bool retry, std::int32_t& count);
+    [[nodiscard]] TableError readCountLocked(std::int32_t& count);
 
+    // The current record's id: from the record handed to find() or
+    // forEachRecord()'s function, else read under the record's lock.
+    [[nodiscard]] TableError currentId(std::int32_t& id);
     TableValue readField(int index);
     TableValue memoValue(const FieldDescriptor& f, std::int32_t first, TableError& error);
-    TableError checkValues(std::span<const TableValue> values) const;
-    TableError putValues(std::span<const TableValue> values, std::uint8_t* rec, bool freshRecord);
-    TableError slotReadFailure(std::int64_t slot, std::int64_t got);
+    [[nodiscard]] TableError checkValues(std::span<const TableValue> values) const;
+    [[nodiscard]] TableError putValues(std::span<const TableValue> values, std::uint8_t* rec,
+                                       bool freshRecord);
+    [[nodiscard]] TableError slotReadFailure(std::int64_t slot, std::int64_t got);
 };
 
 }  // namespace tables

@@ -119,12 +119,13 @@ class TableFolderTest : public ::testing::Test {
             ADD_FAILURE() << "cannot open the customer table";
             return out;
         }
-        t.forEachRecord([&] {
+        const tables::Status walked = t.forEachRecord([&] {
             out.push_back(
                 {{t.read(1).asText(), t.read(2).asText(), t.read(3).asText(), t.read(4).asText()},
                  t.isDeleted()});
             return true;
         });
+        if (!walked) ADD_FAILURE() << walked.message();
         t.close();
         return out;
     }

@@ -257,6 +257,21 @@ TEST_F(EdbtoolRecords, FailuresAreOneLineWithCodeAndText) {
     EXPECT_EQ(tool({"--help"}).status, 0);
 }
 
+TEST_F(EdbtoolRecords, AReadThatFailsNamesItsRecord) {
+    createSmall();
+    // Record 2's memo field (slot at 548 + 29, field at 25) points past the
+    // memo file.
+    patchWord(small_, 548 + 29 + 25, 999, "pw");
+    const ToolResult r = tool({"dump", small_, "--password", "pw"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, line(1, 1, "1,\"a\",true,1,\"01\",\"one\""));
+    std::string expected = failureLine(small_, -59);
+    expected.insert(expected.size() - 1, " (record 2)");
+    EXPECT_EQ(r.err, expected);
+    // Records whose memo is not read are still listed.
+    EXPECT_EQ(tool({"info", small_, "--password", "pw"}).status, 0);
+}
+
 TEST_F(EdbtoolRecords, InspectionNeverRepairsButWritingDoes) {
     createSmall();
     ASSERT_EQ(tool({"delete", small_, "1", "--password", "pw"}).status, 0);

@@ -111,8 +111,9 @@ protected:
             ADD_FAILURE() << "cannot open the ledger";
             return out;
         }
-        const std::int32_t n = t.recordCount();
-        t.goFirst();
+        std::int32_t n = 0;
+        if (const tables::Status s = t.recordCount(n); !s) ADD_FAILURE() << s.message();
+        if (!t.goFirst()) ADD_FAILURE() << "goFirst";
         for (std::int32_t i = 0; i < n; ++i) {
             Stored s;
             s.deleted = t.isDeleted();
@@ -123,7 +124,7 @@ protected:
             s.record.备注 = t.read(field::备注).asText();
             s.record.状态 = t.read(field::状态).asBool();
             out.push_back(std::move(s));
-            t.skip(1);
+            if (!t.skip(1)) ADD_FAILURE() << "skip";
         }
         t.close();
         return out;

@@ -179,13 +179,15 @@ TEST_F(CursorTest, AfterCloseEverythingFailsWith67AndReadIsFatal) {
     EXPECT_FALSE(t.purge());
     EXPECT_EQ(lastTableError(), -67);
     setLastTableError(kOk);
-    EXPECT_FALSE(t.find([] { return true; }));
+    const FindResult found = t.find([] { return true; });
+    EXPECT_FALSE(found.found);
+    EXPECT_EQ(found.status.code(), kNoCurrentTable);
     EXPECT_EQ(lastTableError(), -67);
     setLastTableError(kOk);
     EXPECT_FALSE(t.forEachRecord([] { return true; }));
     EXPECT_EQ(lastTableError(), -67);
     try {
-        t.read("n");
+        (void)t.read("n");
         FAIL() << "read after close returned";
     } catch (const FatalCalled& e) {
         EXPECT_EQ(std::string(e.what()), std::string(kFatalNoCurrentTable));
@@ -198,11 +200,11 @@ TEST_F(CursorTest, UnknownFieldIsFatalAndNamesMatchWithoutLetterCase) {
     fill(t, 1);
     EXPECT_EQ(t.read("N").asInteger(), 1);
     EXPECT_EQ(t.read(2).asText(), "r1");
-    EXPECT_THROW(t.read("nn"), FatalCalled);
-    EXPECT_THROW(t.read(0), FatalCalled);
-    EXPECT_THROW(t.read(3), FatalCalled);
+    EXPECT_THROW((void)t.read("nn"), FatalCalled);
+    EXPECT_THROW((void)t.read(0), FatalCalled);
+    EXPECT_THROW((void)t.read(3), FatalCalled);
     try {
-        t.read("x");
+        (void)t.read("x");
     } catch (const FatalCalled& e) {
         EXPECT_EQ(std::string(e.what()), std::string(kFatalNoSuchField));
     }

@@ -123,7 +123,7 @@ TEST_F(FaultsTest, ReadFailuresGiveTheEmptyValueAndTheirCodes) {
     EXPECT_EQ(lastTableError(), -46);
     EXPECT_FALSE(t.purge());
     EXPECT_EQ(lastTableError(), -65);
-    EXPECT_FALSE(t.find([] { return true; }));
+    EXPECT_EQ(t.find([] { return true; }).status.code(), kCountReadFailed);
     EXPECT_EQ(lastTableError(), -65);
     ffs.clearFaults();
     ffs.failReadsAfter(4, kHardwareFault);  // the record's id but not its memo

@@ -135,9 +135,9 @@ TEST_F(ForeignLockTest, ALockedRecordFailsAtOnceOthersWork) {
     ffs.useFakeClock();
     ScopedFileSystem use(ffs);
     TableFile t;
-    ASSERT_TRUE(t.open(at("t"), "k", {}) == false);  // open wants the whole range
+    ASSERT_FALSE(t.open(at("t"), "k", {}));  // open wants the whole range
     EXPECT_EQ(lastTableError(), -13);
-    other->unlock(slot(2), 1);
+    EXPECT_EQ(other->unlock(slot(2), 1), kOk);
     ASSERT_TRUE(t.open(at("t"), "k"));
     ASSERT_EQ(other->lock(slot(2), 1), 0);
     ASSERT_TRUE(t.goTo(2));
@@ -175,7 +175,7 @@ TEST_F(ForeignLockTest, ALockedMemoBlockFailsTheOpen) {
     TableFile t;
     EXPECT_FALSE(t.open(at("t"), "k"));
     EXPECT_EQ(lastTableError(), -13);
-    other->unlock(512, 1);
+    EXPECT_EQ(other->unlock(512, 1), kOk);
     ASSERT_TRUE(t.open(at("t"), "k"));
     ASSERT_EQ(other->lock(1024, 1), 0);  // record 2's memo
     ASSERT_TRUE(t.goTo(2));
@@ -200,7 +200,7 @@ TEST_F(ForeignLockTest, MarkingAtTheEndFailsWith60EvenWhileItsByteIsLocked) {
     EXPECT_EQ(lastTableError(), -60);
     EXPECT_FALSE(t.write({TableValue::integer(9)}));
     EXPECT_EQ(lastTableError(), -13);
-    other->unlock(slot(4), 1);
+    EXPECT_EQ(other->unlock(slot(4), 1), kOk);
     EXPECT_FALSE(t.markDeleted());
     EXPECT_EQ(lastTableError(), -60);
 }
@@ -225,7 +225,7 @@ TEST_F(ForeignLockTest, TheMemoHeaderIsLockedOnlyWhenTheFreeListOrBlockCountIsUs
     EXPECT_FALSE(t.append({TableValue::integer(4), TableValue::text("new")}));
     EXPECT_EQ(lastTableError(), -13);
     EXPECT_EQ(t.read("m").asText(), "same");
-    other->unlock(0, 1);
+    EXPECT_EQ(other->unlock(0, 1), kOk);
     EXPECT_TRUE(t.write({TableValue(), TableValue::text(std::string(600, 'x'))}));
     EXPECT_EQ(t.read("m").asText(), std::string(600, 'x'));
 }
@@ -247,7 +247,7 @@ TEST_F(ForeignLockTest, ALockedBlockOfTheOldChainFailsTheWriteAndChangesNothing)
     EXPECT_EQ(lastTableError(), -13);
     EXPECT_EQ(readFile(dir / "t.EDB"), table);
     EXPECT_EQ(readFile(dir / "t.EDT"), memo);
-    other->unlock(5 * 512, 1);
+    EXPECT_EQ(other->unlock(5 * 512, 1), kOk);
     EXPECT_EQ(t.read("m").asText(), longMemo);
     // Once it is let go, the value takes block 4 and frees 5 and 6, the
     // end of the file, which is then cut back to block 3.
@@ -285,7 +285,7 @@ TEST_F(ForeignLockTest, TheWalkFollowsMemoChainsUnderTheRecordLock) {
     }));
     EXPECT_EQ(seen, (std::vector<std::pair<std::string, TableError>>{
                         {"memo", kOk}, {"", kOk}, {"", kLockViolation}}));
-    lockOf3->unlock(slot(3), 1);
+    EXPECT_EQ(lockOf3->unlock(slot(3), 1), kOk);
     ASSERT_TRUE(t.goTo(3));
     EXPECT_EQ(t.read("m").asText(), longMemo);
 }
@@ -321,7 +321,7 @@ TEST_F(ForeignLockTest, TheCountLockIsRetriedForCountSkipAndGoToOnly) {
     ffs.resetCounts();
     EXPECT_FALSE(t.append({TableValue::integer(4)}));
     EXPECT_EQ(lastTableError(), -13);
-    EXPECT_FALSE(t.find([] { return true; }));
+    EXPECT_EQ(t.find([] { return true; }).status.code(), kLockViolation);
     EXPECT_EQ(lastTableError(), -13);
     EXPECT_EQ(ffs.counts().sleeps, 0);
     EXPECT_EQ(t.recordNumber(), 1);
@@ -335,7 +335,7 @@ TEST_F(ForeignLockTest, TheCountIsReadOnceTheOtherLetsGo) {
     ASSERT_EQ(other->lock(16, 1), 0);
     std::thread release([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        other->unlock(16, 1);
+        EXPECT_EQ(other->unlock(16, 1), kOk);
     });
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(t.recordCount(), 3);
@@ -359,7 +359,7 @@ TEST_F(ForeignLockTest, SharingModesTwoAndFourTakeNoLocks) {
         EXPECT_EQ(t.read("m").asText(), "memo");
         ASSERT_TRUE(t.markDeleted());
         ASSERT_TRUE(t.purge());
-        EXPECT_TRUE(t.find([&] { return t.read("n").asInteger() == 3; }));
+        EXPECT_TRUE(t.find([&] { return t.read("n").asInteger() == 3; }).found);
         EXPECT_TRUE(t.forEachRecord([] { return true; }));
         EXPECT_EQ(ffs.counts().locks, 0);
         t.close();
@@ -373,62 +373,63 @@ TEST_F(ForeignLockTest, OperationsReleaseTheirLocks) {
     TableFile t;
     ASSERT_TRUE(t.open(at("t"), "k"));
     auto none = [&](const char* what) { EXPECT_TRUE(ffs.heldLocks().empty()) << what; };
+    // Only the locks left behind matter here, not what each call returns.
     none("open");
-    t.recordCount();
-    t.skip();
-    t.goTo(2);
+    (void)t.recordCount();
+    (void)t.skip();
+    (void)t.goTo(2);
     none("moves");
-    t.read("n");
-    t.read("m");
-    t.isDeleted();
+    (void)t.read("n");
+    (void)t.read("m");
+    (void)t.isDeleted();
     none("reads");
-    t.append({TableValue::integer(5), TableValue::text(std::string(800, 'q'))});
-    t.write({TableValue::integer(6), TableValue::text("w")});
-    t.markDeleted();
+    (void)t.append({TableValue::integer(5), TableValue::text(std::string(800, 'q'))});
+    (void)t.write({TableValue::integer(6), TableValue::text("w")});
+    (void)t.markDeleted();
     none("changes");
-    t.append({TableValue::text("wrong kind")});
-    t.goTo(0);
-    t.skip(-1);
-    t.write({TableValue::integer(1)});
+    (void)t.append({TableValue::text("wrong kind")});
+    (void)t.goTo(0);
+    (void)t.skip(-1);
+    (void)t.write({TableValue::integer(1)});
     none("failures");
-    t.goFirst();
-    t.find([&] { return t.read("n").asInteger() == 2; });
-    t.goFirst();
-    t.find([] { return false; });
-    t.goFirst();
-    t.forEachRecord([&] {
-        t.read("m");
+    (void)t.goFirst();
+    (void)t.find([&] { return t.read("n").asInteger() == 2; });
+    (void)t.goFirst();
+    (void)t.find([] { return false; });
+    (void)t.goFirst();
+    (void)t.forEachRecord([&] {
+        (void)t.read("m");
         return true;
     });
     none("walks");
-    t.goFirst();
-    EXPECT_THROW(t.find([&]() -> bool {
-        t.read("nope");
+    (void)t.goFirst();
+    EXPECT_THROW((void)t.find([&]() -> bool {
+        (void)t.read("nope");
         return true;
     }),
                  FatalCalled);
     EXPECT_EQ(t.recordNumber(), 1);
-    t.goFirst();
-    EXPECT_THROW(t.forEachRecord([&]() -> bool {
-        t.read("nope");
+    (void)t.goFirst();
+    EXPECT_THROW((void)t.forEachRecord([&]() -> bool {
+        (void)t.read("nope");
         return true;
     }),
                  FatalCalled);
     none("throwing callbacks");
-    t.purge();
+    (void)t.purge();
     none("purge");
     // Purge inside find: the whole-table lock goes around the bytes find holds.
-    t.goFirst();
-    t.find([&] {
+    (void)t.goFirst();
+    (void)t.find([&] {
         EXPECT_TRUE(t.purge());
         return true;
     });
     none("purge inside find");
     ffs.failLocksOverlapping(t.dataStart() + t.recordSize(), 1);
-    t.goTo(2);
+    (void)t.goTo(2);
     EXPECT_FALSE(t.write({TableValue::integer(1)}));
-    t.goFirst();
-    t.forEachRecord([] { return true; });
+    (void)t.goFirst();
+    (void)t.forEachRecord([] { return true; });
     none("failed locks");
 }
 
@@ -471,7 +472,9 @@ TEST_F(TableTest, ProcessesAppendingAtOnceKeepEveryRecordWithUniqueIds) {
             if (::waitpid(pid, nullptr, WNOHANG) == 0) running = true;
         TableFile t;
         if (!t.open(at("shared"), "583027")) continue;
-        t.forEachRecord([&] {
+        // A record a writer holds fails its reads, which the walk reports at
+        // the end; only what was read whole is checked.
+        (void)t.forEachRecord([&] {
             const double amount = t.read(gbk::kAmount).asNumber();
             const std::string event = t.read(gbk::kEvent).asText();
             if (lastTableError() == 0 && std::to_string(int(amount) % 1000) != event) ++torn;

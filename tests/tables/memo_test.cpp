@@ -29,7 +29,7 @@ class MemoTest : public TableTest {
         return s;
     }
     bool appendMemo(const std::string& m) {
-        return t.append({TableValue::integer(0), TableValue::text(m)});
+        return t.append({TableValue::integer(0), TableValue::text(m)}).ok();
     }
     bool setMemo(int record, const std::string& m) {
         return t.goTo(record) && t.write({TableValue(), TableValue::text(m)});

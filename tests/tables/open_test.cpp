@@ -46,9 +46,11 @@ class OpenTest : public TableTest {
                         OpenOptions o = {}) {
         TableFile t;
         setLastTableError(kOk);
-        bool ok = t.open(at(name), password, o);
+        const Status status = t.open(at(name), password, o);
+        const bool ok = status.ok();
         TableError e = lastTableError();
         EXPECT_EQ(ok, e == 0);
+        EXPECT_EQ(status.code(), e);
         return e;
     }
 };
@@ -414,23 +416,28 @@ TEST_F(OpenTest, RandomDamageNeverCrashes) {
         writePlain(dir / "bad.EDT", m, "k");
         TableFile f;
         setLastTableError(kOk);
-        const bool ok = f.open(at("bad"), "k");
+        const bool ok = f.open(at("bad"), "k").ok();
         EXPECT_TRUE(allowed.count(lastTableError())) << round << ": " << lastTableError();
         if (!ok) continue;
         ++opened;
         const int count = f.recordCount();
         ASSERT_TRUE(f.goFirst());
-        ASSERT_TRUE(f.forEachRecord([&] {
-            for (int k = 1; k <= int(f.fields().size()); ++k) f.read(k);
-            f.isDeleted();
+        const Status walked = f.forEachRecord([&] {
+            for (int k = 1; k <= int(f.fields().size()); ++k) (void)f.read(k);
+            (void)f.isDeleted();
             return true;
-        }) || lastTableError() != 0);
-        f.goTo(count);
-        f.write({TableValue(), TableValue(), TableValue::text("changed"), TableValue::bytes("")});
-        f.append({TableValue::integer(9), TableValue(), TableValue::text(std::string(1200, 'z'))});
-        f.goFirst();
-        f.find([&] { return f.read("m").asText() == "nothing"; });
-        f.purge();
+        });
+        ASSERT_TRUE(walked || lastTableError() == walked.code()) << walked.message();
+        // Damaged tables may fail anywhere from here on; they must only fail
+        // cleanly, so the outcomes themselves are not looked at.
+        (void)f.goTo(count);
+        (void)f.write(
+            {TableValue(), TableValue(), TableValue::text("changed"), TableValue::bytes("")});
+        (void)f.append(
+            {TableValue::integer(9), TableValue(), TableValue::text(std::string(1200, 'z'))});
+        (void)f.goFirst();
+        (void)f.find([&] { return f.read("m").asText() == "nothing"; });
+        (void)f.purge();
         f.close();
     }
     EXPECT_GT(opened, 60);  // the damage must not all be caught at the door

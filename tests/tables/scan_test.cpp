@@ -158,14 +158,17 @@ TEST_F(ScanTest, ChangesInsideTheWalkAreSeenAtOnce) {
 TEST_F(ScanTest, ClosingInsideTheWalkEndsIt) {
     fill(5);
     int visits = 0;
-    EXPECT_FALSE(t.forEachRecord([&] {
+    const Status walked = t.forEachRecord([&] {
         ++visits;
         t.close();
         EXPECT_FALSE(t.isOpen());
         EXPECT_EQ(t.recordCount(), 0);
         EXPECT_EQ(lastTableError(), -67);
         return true;
-    }));
+    });
+    EXPECT_EQ(walked.code(), kNoCurrentTable);
+    // Still named after the table it was walking when the close came.
+    EXPECT_EQ(walked.context(), "l.EDB: forEachRecord");
     EXPECT_EQ(visits, 1);
     EXPECT_EQ(lastTableError(), -67);
     EXPECT_FALSE(t.isOpen());
@@ -175,15 +178,15 @@ TEST_F(ScanTest, ClosingInsideTheWalkEndsIt) {
 
 TEST_F(ScanTest, FindMatchesDeletedRecordsToo) {
     fill(10);  // record 4 is marked deleted
-    ASSERT_TRUE(t.find([&] { return t.read(gbk::kAmount).asNumber() == 1.5; }));
+    ASSERT_TRUE(t.find([&] { return t.read(gbk::kAmount).asNumber() == 1.5; }).found);
     EXPECT_EQ(t.recordNumber(), 4);
     EXPECT_TRUE(t.isDeleted());
     EXPECT_EQ(lastTableError(), 0);
     // It searches forward from the cursor, the current record included.
-    ASSERT_TRUE(t.find([&] { return t.read(gbk::kStatus).asBool(); }));
+    ASSERT_TRUE(t.find([&] { return t.read(gbk::kStatus).asBool(); }).found);
     EXPECT_EQ(t.recordNumber(), 4);
     ASSERT_TRUE(t.skip());
-    ASSERT_TRUE(t.find([&] { return t.read(gbk::kStatus).asBool(); }));
+    ASSERT_TRUE(t.find([&] { return t.read(gbk::kStatus).asBool(); }).found);
     EXPECT_EQ(t.recordNumber(), 6);
 }
 
@@ -191,25 +194,29 @@ TEST_F(ScanTest, FailedFindPutsTheCursorBack) {
     fill(10);
     ASSERT_TRUE(t.goTo(6));
     std::vector<int> examined;
-    EXPECT_FALSE(t.find([&] {
+    FindResult r = t.find([&] {
         examined.push_back(t.recordNumber());
         return false;
-    }));
+    });
+    EXPECT_FALSE(r.found);
+    EXPECT_TRUE(r.status.ok());  // no match is not a failure
     EXPECT_EQ(examined, (std::vector<int>{6, 7, 8, 9, 10}));
     EXPECT_EQ(t.recordNumber(), 6);
     // At the end of the table nothing is examined.
     ASSERT_TRUE(t.skip(100));
     examined.clear();
-    EXPECT_FALSE(t.find([&] {
+    r = t.find([&] {
         examined.push_back(1);
         return true;
-    }));
+    });
+    EXPECT_FALSE(r.found);
+    EXPECT_TRUE(r.status.ok());
     EXPECT_TRUE(examined.empty());
     EXPECT_EQ(t.recordNumber(), 11);
     // Before the first record counts as the first.
     ASSERT_TRUE(t.goFirst());
     ASSERT_TRUE(t.skip(-1));
-    ASSERT_TRUE(t.find([] { return true; }));
+    ASSERT_TRUE(t.find([] { return true; }).found);
     EXPECT_EQ(t.recordNumber(), 1);
 }
 
@@ -222,16 +229,19 @@ TEST_F(ScanTest, FindReadsEachRecordOnceAndStopsOnAShortRead) {
     ASSERT_TRUE(t.goTo(2));
     ffs.resetCounts();
     EXPECT_FALSE(t.find([&] {
-        row();  // six fields and the deleted flag from the copy
-        return false;
-    }));
+                      row();  // six fields and the deleted flag from the copy
+                      return false;
+                  }).found);
     EXPECT_EQ(ffs.counts().reads, 1 + 5);
     ffs.shortReadsAfter(4 + 361 + 100);
     int examined = 0;
-    EXPECT_FALSE(t.find([&] {
+    const FindResult r = t.find([&] {
         ++examined;
         return false;
-    }));
+    });
+    EXPECT_FALSE(r.found);
+    EXPECT_EQ(r.status.code(), kRecordReadFailed);
+    EXPECT_EQ(r.status.context(), "l.EDB: find, record 3");  // the slot that came back short
     EXPECT_EQ(lastTableError(), -62);
     EXPECT_EQ(examined, 1);
     EXPECT_EQ(t.recordNumber(), 2);
@@ -242,7 +252,7 @@ TEST_F(ScanTest, TheProgramsDeletePattern) {
     fill(8);
     // goFirst, find by one field, markDeleted, purge, close.
     ASSERT_TRUE(t.goFirst());
-    ASSERT_TRUE(t.find([&] { return t.read(gbk::kCustomer).asText() == "c5"; }));
+    ASSERT_TRUE(t.find([&] { return t.read(gbk::kCustomer).asText() == "c5"; }).found);
     ASSERT_TRUE(t.markDeleted());
     ASSERT_TRUE(t.purge());
     t.close();

@@ -2,6 +2,7 @@
 #include <charconv>
 #include <filesystem>
 #include <limits>
+#include <string>
 #include <string_view>
 
 #include "check.h"
@@ -32,7 +33,10 @@ struct Context {
     std::ostream& out;
     const std::string& file;  // the FILE argument as given
 
-    [[noreturn]] void fail(tables::TableError code) const { throw ToolFailure{file, code}; }
+    [[noreturn]] void fail(tables::TableError code, std::string where = {}) const {
+        throw ToolFailure{file, code, std::move(where)};
+    }
+    [[noreturn]] void fail(const tables::Status& status) const { fail(status.code()); }
 
     std::string password() const {
         if (!cl.password) return {};
@@ -49,7 +53,7 @@ void expectPositionals(const CommandLine& cl, std::size_t n, const char* shape) 
 void openTable(TableFile& table, const Context& ctx, bool readOnly) {
     tables::OpenOptions options;
     options.readOnly = readOnly;
-    if (!table.open(ctx.file, ctx.password(), options)) ctx.fail(tables::lastTableError());
+    if (tables::Status s = table.open(ctx.file, ctx.password(), options); !s) ctx.fail(s);
 }
 
 // Puts the cursor on slot RECORD - 1 without clamping it into the table, so
@@ -64,16 +68,18 @@ void placeCursor(TableFile& table, const Context& ctx, std::string_view recordTe
     } else if (r.ec != std::errc() || r.ptr != recordText.data() + recordText.size()) {
         ctx.fail(tables::kNoCurrentRecord);
     }
-    table.goFirst();
+    if (tables::Status s = table.goFirst(); !s) ctx.fail(s);
+    // The skips' own results do not matter: where a skip refuses, the cursor
+    // already stands where the operation that follows fails as it should.
     if (record < 1) {
         // Before the first record; on an empty table the cursor already
         // stands at the end, where the operation fails the same way.
-        table.skip(-1);
+        (void)table.skip(-1);
     } else if (record > 1) {
         // skip stops at the end of the table, which is as far past the last
         // record as any slot beyond it; on an empty table it refuses and the
         // cursor already stands at the end.
-        table.skip(static_cast<std::int32_t>(
+        (void)table.skip(static_cast<std::int32_t>(
             std::min<long long>(record - 1, std::numeric_limits<std::int32_t>::max())));
     }
 }
@@ -161,9 +167,9 @@ int cmdInit(const Context& ctx) {
             tableCtx.fail(code);
         if (!t.records.empty()) {
             TableFile table;
-            if (!table.open(path, kSystemPassword)) tableCtx.fail(tables::lastTableError());
+            if (tables::Status s = table.open(path, kSystemPassword); !s) tableCtx.fail(s);
             for (const auto& record : t.records) {
-                if (!table.append(record)) tableCtx.fail(tables::lastTableError());
+                if (tables::Status s = table.append(record); !s) tableCtx.fail(s);
             }
             table.close();
         }
@@ -179,15 +185,22 @@ int cmdInfo(const Context& ctx) {
     TableFile table;
     openTable(table, ctx, true);
     const std::string path = table.path();
-    const std::int32_t count = table.recordCount();
+    std::int32_t count = 0;
+    if (tables::Status s = table.recordCount(count); !s) ctx.fail(s);
     std::int64_t deleted = 0;
     tables::TableError error = tables::kOk;
-    const bool walked = table.forEachRecord([&] {
-        if (table.isDeleted()) ++deleted;
-        return (error = tables::lastTableError()) == tables::kOk;
+    std::int32_t failedRecord = 0;
+    const tables::Status walked = table.forEachRecord([&] {
+        bool isDeleted = false;
+        const tables::Status s = table.isDeleted(isDeleted);
+        if (isDeleted) ++deleted;
+        if (s) return true;
+        error = s.code();
+        failedRecord = table.recordNumber();
+        return false;
     });
-    if (error != tables::kOk) ctx.fail(error);
-    if (!walked) ctx.fail(tables::lastTableError());
+    if (error != tables::kOk) ctx.fail(error, "record " + std::to_string(failedRecord));
+    if (!walked) ctx.fail(walked);
     const auto fields = table.fields();
     const std::int32_t recordSize = table.recordSize();
     const std::int64_t dataStart = table.dataStart();
@@ -244,19 +257,25 @@ void eachRecord(TableFile& table, const Context& ctx, Row row) {
     const auto& fields = table.fields();
     std::vector<TableValue> values(fields.size());
     tables::TableError error = tables::kOk;
-    // The batched walk; a failure stops it and is reported once it is over.
-    const bool walked = table.forEachRecord([&] {
-        const std::int32_t id = table.recordId();
-        if ((error = tables::lastTableError()) != tables::kOk) return false;
-        for (std::size_t f = 0; f < fields.size(); ++f) {
+    std::int32_t failedRecord = 0;
+    // The batched walk; a failure stops it and is reported once it is over,
+    // with the record it arose at.
+    const tables::Status walked = table.forEachRecord([&] {
+        std::int32_t id = 0;
+        if (tables::Status s = table.recordId(id); !s) error = s.code();
+        for (std::size_t f = 0; f < fields.size() && error == tables::kOk; ++f) {
             values[f] = table.read(static_cast<int>(f + 1));
-            if ((error = tables::lastTableError()) != tables::kOk) return false;
+            error = tables::lastTableError();
+        }
+        if (error != tables::kOk) {
+            failedRecord = table.recordNumber();
+            return false;
         }
         row(table.recordNumber(), id, values);
         return true;
     });
-    if (error != tables::kOk) ctx.fail(error);
-    if (!walked) ctx.fail(tables::lastTableError());
+    if (error != tables::kOk) ctx.fail(error, "record " + std::to_string(failedRecord));
+    if (!walked) ctx.fail(walked);
 }
 
 int cmdDump(const Context& ctx) {
@@ -315,7 +334,7 @@ int cmdAppend(const Context& ctx) {
     TableFile table;
     openTable(table, ctx, false);
     const auto values = parseValues(table, ctx, ctx.cl.positionals[1]);
-    if (!table.append(values)) ctx.fail(tables::lastTableError());
+    if (tables::Status s = table.append(values); !s) ctx.fail(s);
     ctx.out << "{\"record\":" << table.recordNumber() << ",\"id\":" << table.recordId() << "}\n";
     table.close();
     return 0;
@@ -332,7 +351,7 @@ int cmdWrite(const Context& ctx) {
         // the values.
         ctx.fail(table.recordNumber() == 0 ? tables::kNoCurrentRecord : code);
     }
-    if (!table.write(values)) ctx.fail(tables::lastTableError());
+    if (tables::Status s = table.write(values); !s) ctx.fail(s);
     table.close();
     return 0;
 }
@@ -342,7 +361,7 @@ int cmdDelete(const Context& ctx) {
     TableFile table;
     openTable(table, ctx, false);
     placeCursor(table, ctx, ctx.cl.positionals[1]);
-    if (!table.markDeleted()) ctx.fail(tables::lastTableError());
+    if (tables::Status s = table.markDeleted(); !s) ctx.fail(s);
     table.close();
     return 0;
 }
@@ -351,7 +370,7 @@ int cmdPurge(const Context& ctx) {
     expectPositionals(ctx.cl, 1, "purge FILE [--password P]");
     TableFile table;
     openTable(table, ctx, false);
-    if (!table.purge()) ctx.fail(tables::lastTableError());
+    if (tables::Status s = table.purge(); !s) ctx.fail(s);
     table.close();
     return 0;
 }
@@ -382,7 +401,9 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return status;
     } catch (const ToolFailure& f) {
         out.flush();
-        err << "edbtool: " << f.file << ": " << f.code << ' ' << tables::errorText(f.code) << '\n';
+        err << "edbtool: " << f.file << ": " << f.code << ' ' << tables::errorText(f.code);
+        if (!f.where.empty()) err << " (" << f.where << ')';
+        err << '\n';
     } catch (const FatalFailure&) {
         out.flush();
         err << "edbtool: " << file << ": " << tables::kUnknown << ' '

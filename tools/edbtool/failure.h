@@ -8,10 +8,12 @@
 namespace edbtool {
 
 // A failure on one file: reported as "edbtool: FILE: CODE TEXT" with the code's
-// text from the message table.
+// text from the message table, followed by " (WHERE)" when it is known where in
+// the file it arose ("record 12").
 struct ToolFailure {
     std::string file;
     tables::TableError code;
+    std::string where = {};
 };
 
 // The command line itself is wrong (unknown command, missing argument).
