@@ -58,5 +58,17 @@ if ! xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; the
   exit 1
 fi
 
+# The program allows one copy per logon session. Copies started here must not
+# meet those of another test run on the same machine (or the operator's own):
+# a logon session of their own where the kernel gives none, and, where the
+# kernel does give one and we may, a network namespace of their own, which
+# has its own abstract socket names (the X server is still reached through
+# its socket file).
+export XDG_SESSION_ID="lanhe-x11-test-$$"
+session=$(cat /proc/self/sessionid 2>/dev/null || echo 4294967295)
+if [ "$session" != 4294967295 ] && unshare -n true 2>/dev/null; then
+  unshare -n "$@"
+  exit $?
+fi
 "$@"
 exit $?
