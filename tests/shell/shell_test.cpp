@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -310,6 +311,51 @@ TEST_F(ShellTest, EveryPageIsUntitledOwnedByTheBarAndCollapsedByOneBinding) {
     });
     emit s.pages().entryPage()->编辑框备注->doubleClicked();
     EXPECT_TRUE(composerSeen);
+}
+
+TEST_F(ShellTest, EnterActsOnlyWhereItIsMeantTo) {
+    settings::Settings allowed;
+    allowed.allowEntry = allowed.allowEntryDate = allowed.allowEntryEdit = true;
+    allowed.allowKeywordSearch = allowed.allowDateSearch = allowed.allowCombinedSearch = true;
+    allowed.allowCustomerAdd = allowed.allowCustomerEdit = allowed.allowCustomerDelete = true;
+    writeSettings(allowed);
+    auto& s = makeShell();
+    ASSERT_EQ(s.start(), std::nullopt);
+    for (int position : {1, 3, 5, 7}) {
+        s.mainBar().工具条1->buttonAt(position)->click();
+        QWidget* page = s.pages().page(*shell::pageAtToolbarPosition(position));
+        ASSERT_NE(page, nullptr);
+        for (QWidget* control : page->findChildren<QWidget*>()) {
+            if (control->objectName().isEmpty() || !(control->focusPolicy() & Qt::TabFocus) ||
+                !control->isEnabled() || !control->isVisible())
+                continue;
+            SCOPED_TRACE(control->objectName().toStdString());
+            dialogs_.clearRecords();
+            bool modal = false;
+            // A dialog opened by the key would run its own loop: note it and close it.
+            QTimer::singleShot(0, [&] {
+                if (QWidget* w = QApplication::activeModalWidget()) {
+                    modal = true;
+                    w->close();
+                }
+            });
+            control->setFocus();
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier,
+                              QStringLiteral("\r"));
+            QApplication::sendEvent(control, &press);
+            QApplication::sendEvent(control, &release);
+            QCoreApplication::processEvents();
+            EXPECT_FALSE(modal);
+            EXPECT_TRUE(page->isVisible());
+            if (control->objectName() == QStringLiteral("编辑框搜索")) {
+                // The keyword query runs, and asks for a keyword.
+                EXPECT_EQ(dialogs_.messages(), (QList{msg("请输入关键字！", MessageIcon::Error)}));
+            } else {
+                EXPECT_TRUE(dialogs_.messages().isEmpty());
+            }
+        }
+    }
 }
 
 TEST_F(ShellTest, TrayDoubleClickShowsTheBar) {

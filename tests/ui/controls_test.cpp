@@ -58,6 +58,14 @@ TEST(DatePicker, HoldsTheCurrentDayAtFirstAndReportsChanges) {
     EXPECT_EQ(picker.text(), "2024年3月5日");
     ASSERT_EQ(changed.size(), 1);
     EXPECT_DOUBLE_EQ(changed[0][0].toDouble(), 45356.0);
+    // Enter, or setting the same day again, changes nothing.
+    picker.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&picker));
+    QTest::keyClick(&picker, Qt::Key_Return);
+    picker.setValue(45356.0);
+    EXPECT_EQ(changed.size(), 1);
+    picker.setValue(45357.0);
+    EXPECT_EQ(changed.size(), 2);
 }
 
 TEST(ToolBar, ButtonsStandBetweenSeparatorsAndReportTheirPositions) {
