@@ -13,6 +13,8 @@ packages=(
   nlohmann-json3-dev libcli11-dev
   # headless and real-window GUI runs, screenshots, window manager for the X11 tests
   xvfb xauth x11-utils xdotool openbox imagemagick
+  # Qt's own Chinese texts (print preview, page setup, standard buttons, menus)
+  qt6-translations-l10n
   # CJK fonts so that no caption shows empty boxes
   fonts-noto-cjk fonts-wqy-zenhei
   # the Windows layer: cross compiler and a runner

@@ -57,7 +57,6 @@ CustomersPageActions::CustomersPageActions(ui::CustomersPage& page,
     connect(page.按钮添加, &QAbstractButton::clicked, this, [this] { addCustomer(); });
     connect(page.按钮修改, &QAbstractButton::clicked, this, [this] { modifyCustomer(); });
     connect(page.按钮删除, &QAbstractButton::clicked, this, [this] { deleteCustomer(); });
-    connect(page.按钮2, &QAbstractButton::clicked, &page, &QWidget::hide);
 }
 
 void CustomersPageActions::fillCustomerMenu() {
@@ -231,8 +230,7 @@ void CustomersPageActions::deleteCustomer() {
                  text::kDeleteFailed);
 }
 
-void CustomersPageActions::finishChange(ChangeResult result, const char* done,
-                                        const char* failed) {
+void CustomersPageActions::finishChange(ChangeResult result, const char* done, const char* failed) {
     switch (result) {
         case ChangeResult::OpenFailed:
             message(text::kTableNotOpened, ui::MessageIcon::Error);

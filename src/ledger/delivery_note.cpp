@@ -82,6 +82,9 @@ void buildDeliveryNote(NoteGrid& grid, const std::vector<NoteLine>& lines, std::
     grid.setAlignment(columns(5, 5), CellAlignment::Right);
     grid.setAlignment(columns(3, 4), CellAlignment::Centre);
     grid.setAlignment(columns(1, 1), CellAlignment::Centre);
+    // A long note goes on over several pages; each of them shows what its
+    // columns hold.
+    grid.setHeadingRows(headingRow, headingRow);
 
     grid.setCellText(1, 1, std::string(kTitle));
     grid.setCellText(2, 1, printTimeText(now));

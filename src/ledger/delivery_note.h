@@ -65,6 +65,8 @@ class NoteGrid {
     virtual void setAlignment(const CellRange& range, CellAlignment alignment) = 0;
     // A border line on all four edges of every cell of the range.
     virtual void rule(const CellRange& range) = 0;
+    // Rows printed again at the top of every page that begins below them.
+    virtual void setHeadingRows(int firstRow, int lastRow) = 0;
     virtual void setPrintSettings(const NotePrintSettings& settings) = 0;
     virtual void openPreview() = 0;
 };

@@ -36,7 +36,6 @@ void LedgerPages::bindEntryPage(ui::EntryPage& page) {
         refreshHistory();
     });
     connect(page.按钮记账, &QPushButton::clicked, this, [this] { saveEntry(); });
-    connect(page.按钮2, &QPushButton::clicked, &page, &QWidget::hide);
 
     ui::ReportList* list = page.超级列表框记账;
     connect(list, &ui::ReportList::rowDoubleClicked, this, [this] { beginModify(); });
@@ -57,7 +56,6 @@ void LedgerPages::bindQueryPage(ui::QueryPage& page) {
     connect(page.按钮结清, &QPushButton::clicked, this, [this] { settleSelected(); });
     connect(page.按钮未结, &QPushButton::clicked, this, [this] { unsettleSelected(); });
     connect(page.按钮打印本页, &QPushButton::clicked, this, [this] { printDeliveryNote(); });
-    connect(page.按钮2, &QPushButton::clicked, &page, &QWidget::hide);
 
     ui::ReportList* list = page.超级列表框统计;
     connect(list, &ui::ReportList::rowSelectionChanged, this, [this] { updateSelectedTotal(); });

@@ -37,6 +37,9 @@ class ControlGrid final : public NoteGrid {
         grid_.setAlignment(toGrid(range), h);
     }
     void rule(const CellRange& range) override { grid_.rule(toGrid(range)); }
+    void setHeadingRows(int firstRow, int lastRow) override {
+        grid_.setHeadingRows(firstRow, lastRow);
+    }
     void setPrintSettings(const NotePrintSettings& s) override {
         ui::GridPrintSettings p;
         switch (s.paper) {

@@ -112,6 +112,7 @@ void PageManager::togglePage(int position) {
 template <class Page>
 Page* PageManager::create() {
     auto* p = new Page(&bar_);
+    // "收起" of every page is bound here, and only here.
     connect(p->按钮2, &QAbstractButton::clicked, p, &QWidget::hide);
     return p;
 }

@@ -65,11 +65,36 @@ class Shell::NativeHotKeyFilter : public QAbstractNativeEventFilter {
     Shell& shell_;
 };
 
+// The pages and the item composer have no title. Qt names a window without
+// one after the program, and window lists and the bring-forward of a second
+// start would show that name: take it away again each time such a window is
+// about to appear (its native window exists by then and is not yet mapped).
+class Shell::UntitledWindows : public QObject {
+  public:
+    explicit UntitledWindows(platform::Platform& platform) : platform_(platform) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Show || !watched->isWidgetType()) return false;
+        auto* window = static_cast<QWidget*>(watched);
+        const Qt::WindowType type = window->windowType();
+        if (window->isWindow() && (type == Qt::Window || type == Qt::Dialog) &&
+            window->windowTitle().isEmpty()) {
+            platform_.clearWindowTitle(static_cast<platform::WindowHandle>(window->winId()));
+        }
+        return false;
+    }
+
+  private:
+    platform::Platform& platform_;
+};
+
 Shell::Shell(platform::Platform& platform, ShellOptions options)
     : platform_(platform), options_(std::move(options)) {}
 
 Shell::~Shell() {
     if (nativeFilter_) qApp->removeNativeEventFilter(nativeFilter_.get());
+    if (untitled_) qApp->removeEventFilter(untitled_.get());
     if (bar_) bar_->removeEventFilter(this);
 }
 
@@ -125,6 +150,8 @@ void Shell::createMainBar() {
     // The main bar's close ends the run; hiding windows or closing message
     // boxes while the bar is hidden must not.
     QGuiApplication::setQuitOnLastWindowClosed(false);
+    untitled_ = std::make_unique<UntitledWindows>(platform_);
+    qApp->installEventFilter(untitled_.get());
 
     bar_ = std::make_unique<ui::MainBar>();
     bar_->installEventFilter(this);
@@ -213,31 +240,39 @@ void Shell::hotKeyNotified(int id) {
     if (id != 0 && id == hotKeyId_) toggleMainBar();
 }
 
+bool Shell::mainBarShown() const {
+    // Qt follows the window system here: a bar minimised or restored by the
+    // window manager, by a second start or by the task list is reported to
+    // it, so this is what the operator sees.
+    return bar_->isVisible() && !bar_->isMinimized();
+}
+
 void Shell::toggleMainBar() {
-    if (bar_->isVisible() && !bar_->isMinimized())
+    if (mainBarShown())
         bar_->hide();
     else
         showMainBar();
 }
 
 void Shell::hideMainBar() {
-    if (tray_ && tray_->isVisible()) {
-        bar_->hide();
+    pages_->hidePages();
+    // Hidden without a notification icon the bar could only come back by the
+    // hot key, which the operator may not know: where a window manager can
+    // minimise it, minimise it instead. The manager is asked directly; Qt's
+    // own minimising would leave the bar marked to appear minimised the next
+    // time it is shown, even after something else has restored it.
+    const bool trayIcon = tray_ && tray_->isVisible();
+    if (!trayIcon && platform_.canMinimizeWindows()) {
+        platform_.minimizeWindow(static_cast<platform::WindowHandle>(bar_->winId()));
         return;
     }
-    // Hidden without a notification icon the bar could only come back by the
-    // hot key, which the operator may not know: minimise it instead.
-    pages_->hidePages();
-    bar_->showMinimized();
+    bar_->hide();
 }
 
 void Shell::showMainBar() {
-    const bool wasHidden = !bar_->isVisible() || bar_->isMinimized();
-    if (!wasHidden) return;
-    if (bar_->isMinimized())
-        bar_->showNormal();
-    else
-        bar_->show();
+    if (mainBarShown()) return;
+    // Always normal, in front and active, however it was left.
+    bar_->showNormal();
     bar_->raise();
     bar_->activateWindow();
 }

@@ -73,11 +73,16 @@ class Shell : public QObject {
 
     // The hot-key label's handler: the press of the registered id toggles the main bar.
     void hotKeyNotified(int id);
+    // Whether the operator sees the main bar: shown, neither hidden nor
+    // minimised. Every toggle and show goes by this one answer.
+    bool mainBarShown() const;
     // Hot key: hides a shown main bar, brings back a hidden or minimised one.
     void toggleMainBar();
-    // "隐藏": hides the main bar; minimises it where no notification icon can bring it back.
+    // "隐藏": hides the main bar and its pages; minimises the bar instead where
+    // no notification icon could bring it back but a window manager can.
     void hideMainBar();
-    // Notification icon double-click and hot key: the main bar without any page.
+    // Notification icon double-click and hot key: the main bar without any
+    // page, normal, in front and active; nothing when it is shown already.
     void showMainBar();
     // "关闭".
     void closeMainBar();
@@ -107,6 +112,8 @@ class Shell : public QObject {
     std::unique_ptr<QSocketNotifier> hotKeyNotifier_;
     class NativeHotKeyFilter;
     std::unique_ptr<NativeHotKeyFilter> nativeFilter_;
+    class UntitledWindows;
+    std::unique_ptr<UntitledWindows> untitled_;
 };
 
 }  // namespace shell

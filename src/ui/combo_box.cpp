@@ -1,5 +1,6 @@
 #include "combo_box.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QSignalBlocker>
 
@@ -15,6 +16,34 @@ ComboBox::ComboBox(QWidget* parent) : QComboBox(parent) {
     setPlaceholderText(QStringLiteral(" "));
     setCurrentIndex(-1);
     connect(lineEdit(), &QLineEdit::textEdited, this, [this] { clearSelectedEntry(); });
+    lineEdit()->installEventFilter(this);
+}
+
+namespace {
+
+bool isEnter(const QKeyEvent* event) {
+    return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+}
+
+}  // namespace
+
+// The open list takes Enter itself to pick the entry under the cursor; what
+// reaches the box or its edit is Enter on typed text, which goes no further.
+void ComboBox::keyPressEvent(QKeyEvent* event) {
+    if (isEnter(event)) {
+        event->ignore();
+        return;
+    }
+    QComboBox::keyPressEvent(event);
+}
+
+bool ComboBox::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lineEdit() && event->type() == QEvent::KeyPress &&
+        isEnter(static_cast<QKeyEvent*>(event))) {
+        event->ignore();
+        return true;
+    }
+    return QComboBox::eventFilter(watched, event);
 }
 
 void ComboBox::clearSelectedEntry() {

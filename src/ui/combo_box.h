@@ -1,7 +1,9 @@
 // An editable drop-down. As soon as the operator types, the box has no
 // selected list entry any more (currentIndex() is -1) while the typed text
 // stays; picking an entry from the list selects it again. Pages tell "picked
-// from the list" from "typed" this way. Filling the list selects no entry.
+// from the list" from "typed" this way. Filling the list selects no entry,
+// and neither does Enter on typed text (Qt would pick an entry that equals
+// it, as if chosen from the list).
 #pragma once
 
 #include <QComboBox>
@@ -17,6 +19,10 @@ class ComboBox : public QComboBox {
     void clearSelectedEntry();
     // Empties the text and drops the selected entry.
     void clearText();
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 }  // namespace ui

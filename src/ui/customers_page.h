@@ -17,8 +17,7 @@ class CustomersPage : public QWidget {
     static constexpr int kWidth = 700;
     static constexpr int kHeight = 520;
 
-    explicit CustomersPage(QWidget* parent = nullptr,
-                           Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint);
+    explicit CustomersPage(QWidget* parent = nullptr, Qt::WindowFlags flags = kPageWindowFlags);
 
     // Columns of the ranking `超级列表框1`: 0 untitled and without width (it
     // holds the rank), 1 "客户", 2 "总消费".

@@ -22,7 +22,15 @@ DatePicker::DatePicker(QWidget* parent) : QDateTimeEdit(parent) {
     setMaximumDate(QDate(9999, 12, 31));
     setDateTime(QDateTime::currentDateTime());
     calendarWidget()->setGridVisible(true);
-    connect(this, &QDateTimeEdit::dateTimeChanged, this, [this] { emit valueChanged(value()); });
+    shown_ = value();
+    // Qt reports the date again on Enter even when it stays the same; only
+    // a change is one.
+    connect(this, &QDateTimeEdit::dateTimeChanged, this, [this] {
+        const double now = value();
+        if (now == shown_) return;
+        shown_ = now;
+        emit valueChanged(now);
+    });
 }
 
 double DatePicker::value() const { return toDays(dateTime()); }

@@ -25,6 +25,9 @@ class DatePicker : public QDateTimeEdit {
   signals:
     // Every change of the date (by the operator or by setValue).
     void valueChanged(double days);
+
+  private:
+    double shown_ = 0;  // the value last reported
 };
 
 }  // namespace ui

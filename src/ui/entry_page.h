@@ -17,8 +17,7 @@ class EntryPage : public QWidget {
     static constexpr int kWidth = 700;
     static constexpr int kHeight = 520;
 
-    explicit EntryPage(QWidget* parent = nullptr,
-                       Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint);
+    explicit EntryPage(QWidget* parent = nullptr, Qt::WindowFlags flags = kPageWindowFlags);
 
     // Columns of `超级列表框记账`: 0 untitled and without width, then "序",
     // "客户", "项目", "金额", "状态" (with the status image) and "备注".

@@ -49,7 +49,14 @@ QStringList familiesFor(const QString& face) {
                  << QStringLiteral("Noto Sans CJK SC") << QStringLiteral("WenQuanYi Zen Hei");
     } else if (face == QStringLiteral("宋体") ||
                face.compare(QStringLiteral("SimSun"), Qt::CaseInsensitive) == 0) {
-        families << songFamilies();
+        // Printed 宋体 is laid out in columns measured for SimSun, whose
+        // digits are half as wide as a Chinese character: a date such as
+        // 2026年11月24日 is seven characters wide. Where SimSun is missing the
+        // stand-ins keep those half-width digits (the proportional CJK faces'
+        // digits are wider, and a date would wrap in its column).
+        families << QStringLiteral("SimSun") << QStringLiteral("NSimSun")
+                 << QStringLiteral("Noto Sans Mono CJK SC")
+                 << QStringLiteral("WenQuanYi Zen Hei Mono") << QStringLiteral("Noto Serif CJK SC");
     }
     families << QStringLiteral("Noto Sans CJK SC") << QStringLiteral("WenQuanYi Zen Hei");
     families.removeDuplicates();

@@ -5,6 +5,8 @@
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 
+#include "appearance.h"
+
 namespace ui {
 
 ImageButton::ImageButton(QWidget* parent)
@@ -76,7 +78,9 @@ void ImageButton::paintEvent(QPaintEvent*) {
     }
     const bool darkFill = fill.lightness() < 110;
     QColor ink = darkFill ? QColor(Qt::white) : palette().color(QPalette::ButtonText);
-    if (!isEnabled()) ink = palette().color(QPalette::Disabled, QPalette::ButtonText);
+    // Greyed out, yet readable on whatever face the button has (the
+    // customers page paints disabled buttons grey).
+    if (!isEnabled()) ink = readableGrey(fill, kCaptionContrast);
     p.setPen(ink);
     p.setFont(font());
     p.drawText(QRect(x, 0, width() - x - 2, height()), Qt::AlignLeft | Qt::AlignVCenter, text());

@@ -1,7 +1,8 @@
 // A button with an image and a caption, in a colour of its own. The colour
 // is the one shown while the mouse is outside the button; hovering lightens
 // it and a press darkens it. A disabled button keeps its colour with a greyed
-// caption (the customers page paints disabled buttons grey itself).
+// caption that still reads on it (the customers page paints disabled buttons
+// grey itself).
 #pragma once
 
 #include <QAbstractButton>

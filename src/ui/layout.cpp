@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <algorithm>
 
 #include "combo_box.h"
 #include "date_picker.h"
@@ -138,7 +139,51 @@ void configure(QWidget* control, const ControlSpec& desc) {
     }
 }
 
-void place(QWidget*, std::span<QWidget* const> controls, std::span<const ControlSpec> descs) {
+namespace {
+
+// Whether the eye meets rectangle a before b: a lies wholly above b, or
+// beside it on a common band and wholly to its left.
+bool readBefore(const QRect& a, const QRect& b) {
+    if (a.bottom() < b.top()) return true;
+    const bool sameBand = a.top() <= b.bottom() && b.top() <= a.bottom();
+    return sameBand && a.right() < b.left();
+}
+
+// The controls of one container in reading order: top to bottom, left to
+// right. Each step takes, of the controls no other remaining one comes
+// before, the highest (then leftmost); a control that spans several lines of
+// its neighbours (a tall button beside a form) thus follows all of them.
+std::vector<std::size_t> readingOrder(const std::vector<QRect>& rects) {
+    std::vector<std::size_t> remaining(rects.size());
+    for (std::size_t i = 0; i < rects.size(); ++i) remaining[i] = i;
+    const auto higher = [&](std::size_t a, std::size_t b) {
+        const QRect& ra = rects[a];
+        const QRect& rb = rects[b];
+        return ra.top() != rb.top() ? ra.top() < rb.top() : ra.left() < rb.left();
+    };
+    std::vector<std::size_t> order;
+    while (!remaining.empty()) {
+        auto pick = remaining.end();
+        for (auto it = remaining.begin(); it != remaining.end(); ++it) {
+            const bool first = std::none_of(remaining.begin(), remaining.end(), [&](std::size_t o) {
+                return o != *it && readBefore(rects[o], rects[*it]);
+            });
+            if (first && (pick == remaining.end() || higher(*it, *pick))) pick = it;
+        }
+        // Rectangles can stand so that each has another before it; then the
+        // highest goes first.
+        if (pick == remaining.end())
+            pick = std::min_element(remaining.begin(), remaining.end(), higher);
+        order.push_back(*pick);
+        remaining.erase(pick);
+    }
+    return order;
+}
+
+}  // namespace
+
+void place(QWidget* window, std::span<QWidget* const> controls,
+           std::span<const ControlSpec> descs) {
     QHash<QString, QWidget*> byName;
     for (QWidget* c : controls) byName.insert(c->objectName(), c);
 
@@ -161,13 +206,52 @@ void place(QWidget*, std::span<QWidget* const> controls, std::span<const Control
         c->setGeometry(desc.x, desc.y, desc.width, desc.height);
     }
 
-    // The keyboard goes from control to control in creation order.
-    QWidget* previous = nullptr;
-    for (QWidget* c : controls) {
-        if (!(c->focusPolicy() & Qt::TabFocus)) continue;
-        if (previous) QWidget::setTabOrder(previous, c);
-        previous = c;
-    }
+    orderTabStops(window, descs);
+}
+
+void orderTabStops(QWidget* window, std::span<const ControlSpec> descs) {
+    // The keyboard goes from control to control in reading order, frame by
+    // frame: a frame's controls are read together, where the frame stands
+    // among its neighbours. A control that takes no focus itself but holds
+    // some that do (the toolbar's buttons) stands for them.
+    QHash<QString, std::vector<std::size_t>> contents;  // container name -> controls
+    for (std::size_t i = 0; i < descs.size(); ++i) contents[descs[i].containerName()].push_back(i);
+    std::vector<QWidget*> chain;
+    const auto addStops = [&](QWidget* control) {
+        if (control->focusPolicy() & Qt::TabFocus) {
+            chain.push_back(control);
+            return;
+        }
+        for (QWidget* w = control->nextInFocusChain(); w != control; w = w->nextInFocusChain()) {
+            if (w == window) break;
+            if (control->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus)) chain.push_back(w);
+        }
+    };
+    const auto visit = [&](const auto& self, const QString& container) -> void {
+        const std::vector<std::size_t> members = contents.value(container);
+        std::vector<QRect> rects;
+        for (const std::size_t i : members)
+            rects.emplace_back(descs[i].x, descs[i].y, descs[i].width, descs[i].height);
+        for (const std::size_t k : readingOrder(rects)) {
+            const ControlSpec& desc = descs[members[k]];
+            const bool isContainer = contents.contains(desc.objectName());
+            if (QWidget* control = window->findChild<QWidget*>(desc.objectName());
+                control && !isContainer) {
+                addStops(control);
+            }
+            if (isContainer) self(self, desc.objectName());
+        }
+    };
+    visit(visit, QString());
+    if (chain.empty()) return;
+
+    // The window itself leads the chain, so that Tab starts at the first
+    // stop; Qt only puts a widget after one that takes focus.
+    const Qt::FocusPolicy windowPolicy = window->focusPolicy();
+    window->setFocusPolicy(Qt::TabFocus);
+    QWidget::setTabOrder(window, chain.front());
+    for (std::size_t i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
+    window->setFocusPolicy(windowPolicy);
 }
 
 }  // namespace detail

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QString>
+#include <Qt>
 #include <span>
 #include <vector>
 
@@ -61,6 +62,15 @@ struct LayoutRow {
 // Whether `control` is of the class that `kind` is built with.
 bool kindMatches(Kind kind, const QWidget* control);
 
+// A page window: owned by the window it is created with (the main bar),
+// frameless, as the main bar docks it under itself. Qt makes every window
+// with a parent an owned window on Windows, but on X11 it tells the window
+// manager the owner (WM_TRANSIENT_FOR) only for dialog-like types; a plain
+// Qt::Window would count as a main window of its own there, so that window
+// lists and the bring-forward of a second start would take it for the
+// program's main window.
+inline constexpr Qt::WindowFlags kPageWindowFlags = Qt::Dialog | Qt::FramelessWindowHint;
+
 // Client size, title and default face of a window.
 void setUpWindow(QWidget* window, int width, int height, const QString& title = {});
 
@@ -76,9 +86,14 @@ struct MemberPointer<T * W::*> {
 
 // Name, caption, face and the look of the kind.
 void configure(QWidget* control, const ControlSpec& desc);
-// Puts every control into its container at its rectangle, and orders the
-// keyboard focus by creation.
+// Puts every control into its container at its rectangle, then orders the
+// keyboard focus (orderTabStops).
 void place(QWidget* window, std::span<QWidget* const> controls, std::span<const ControlSpec> descs);
+
+// Orders the keyboard focus (Tab) of the window's controls by reading
+// order: top to bottom, left to right, the controls of a frame together,
+// starting with the first.
+void orderTabStops(QWidget* window, std::span<const ControlSpec> descs);
 
 }  // namespace detail
 
@@ -89,6 +104,16 @@ QWidget* createInto(typename detail::MemberPointer<decltype(Member)>::Window& wi
     auto* control = new Control(parent);
     window.*Member = control;
     return control;
+}
+
+// Orders the Tab key again, for a window that has added focusable pieces to
+// its controls since they were built (a toolbar's buttons).
+template <class Window>
+void orderTabStops(Window& window, std::span<const LayoutRow<Window>> rows) {
+    std::vector<ControlSpec> descs;
+    descs.reserve(rows.size());
+    for (const LayoutRow<Window>& row : rows) descs.push_back(row.desc);
+    detail::orderTabStops(&window, descs);
 }
 
 // Creates every control of `rows` in order, then places them.

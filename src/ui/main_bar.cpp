@@ -40,6 +40,11 @@ MainBar::MainBar(QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags
     for (int page = 0; page < static_cast<int>(kPageButtons.size()); ++page)
         buttons.append({QString::fromUtf8(kPageButtons[page]), QIcon(toolbarImage(page))});
     工具条1->setButtons(buttons);
+    // The toolbar's buttons take their place in the Tab order.
+    orderTabStops<MainBar>(*this, layout());
+    // The hot key's receiver: it takes the key's notifications and shows
+    // nothing; its caption is only its name in the layout.
+    标签1->hide();
     图片框1->setPixmap(logoImage());
     超级按钮1->setImage(calculatorImage());
     透明标签1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);

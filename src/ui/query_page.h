@@ -18,8 +18,7 @@ class QueryPage : public QWidget {
     static constexpr int kWidth = 700;
     static constexpr int kHeight = 800;
 
-    explicit QueryPage(QWidget* parent = nullptr,
-                       Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint);
+    explicit QueryPage(QWidget* parent = nullptr, Qt::WindowFlags flags = kPageWindowFlags);
 
     // Columns of `超级列表框统计`: 0 untitled and without width, then "序",
     // "日期", "客户", "项目", "金额", "状态" (with the status image), "备注".

@@ -16,8 +16,7 @@ class SettingsPage : public QWidget {
     static constexpr int kWidth = 700;
     static constexpr int kHeight = 520;
 
-    explicit SettingsPage(QWidget* parent = nullptr,
-                          Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint);
+    explicit SettingsPage(QWidget* parent = nullptr, Qt::WindowFlags flags = kPageWindowFlags);
 
     // The controls, in creation order.
     static std::span<const LayoutRow<SettingsPage>> layout();

@@ -1,7 +1,5 @@
 #include "table_grid.h"
 
-#include "fonts.h"
-
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -11,6 +9,8 @@
 #include <QTextLayout>
 #include <algorithm>
 #include <cmath>
+
+#include "fonts.h"
 
 namespace ui {
 namespace {
@@ -70,6 +70,16 @@ void TableGrid::setSize(int rows, int columns) {
     rowHeights_.assign(static_cast<std::size_t>(rows_), kDefaultRowHeight);
     columnWidths_.assign(static_cast<std::size_t>(columns_), kDefaultColumnWidth);
     merges_.clear();
+    headingFirst_ = headingLast_ = 0;
+}
+
+void TableGrid::setHeadingRows(int first, int last) {
+    if (first >= 1 && last >= first && last <= rows_) {
+        headingFirst_ = first;
+        headingLast_ = last;
+    } else {
+        headingFirst_ = headingLast_ = 0;
+    }
 }
 
 void TableGrid::setRowHeight(int row, int height) {
@@ -251,25 +261,40 @@ GridPageLayout TableGrid::layOut(QSizeF paper) const {
             out.rowTops[static_cast<std::size_t>(r - 1)] + heights[static_cast<std::size_t>(r - 1)];
     }
 
-    // Pages: as many whole rows as fit; a row higher than a page is cut.
+    // Pages: as many whole rows as fit; a row higher than a page is cut. A
+    // page that begins below the heading rows starts with them, and holds
+    // that much less.
     const double total = out.tableHeight();
     const double perPage = out.area.height() / out.scale;
+    double headingHeight = 0;
+    if (headingFirst_ >= 1 && headingLast_ <= rows_) {
+        out.headingTop = out.rowTops[static_cast<std::size_t>(headingFirst_ - 1)];
+        out.headingBottom = out.rowTops[static_cast<std::size_t>(headingLast_)];
+        headingHeight = out.headingBottom - out.headingTop;
+        // Headings that leave no room for a row are not repeated.
+        if (headingHeight > perPage / 2) headingHeight = 0;
+    }
     if (!(perPage > kEpsilon) || total <= perPage + kEpsilon) {
-        out.pages.push_back({0.0, total});
+        out.pages.push_back({0.0, total, false});
         return out;
     }
     double top = 0;
-    while (total - top > perPage + kEpsilon) {
+    for (;;) {
+        const bool heading = headingHeight > 0 && top >= out.headingBottom - kEpsilon;
+        const double room = perPage - (heading ? headingHeight : 0);
+        if (total - top <= room + kEpsilon) {
+            out.pages.push_back({top, total, heading});
+            break;
+        }
         // The lowest row boundary on the page; none below its top means a
         // row higher than the page, cut at the page's end.
         const auto past =
-            std::upper_bound(out.rowTops.begin(), out.rowTops.end(), top + perPage + kEpsilon);
+            std::upper_bound(out.rowTops.begin(), out.rowTops.end(), top + room + kEpsilon);
         double bottom = *(past - 1);
-        if (bottom <= top + kEpsilon) bottom = top + perPage;
-        out.pages.push_back({top, bottom});
+        if (bottom <= top + kEpsilon) bottom = top + room;
+        out.pages.push_back({top, bottom, heading});
         top = bottom;
     }
-    out.pages.push_back({top, total});
     return out;
 }
 
@@ -335,6 +360,35 @@ void TableGrid::paintPageNumber(QPainter& painter, const GridPageLayout& layout,
     painter.restore();
 }
 
+void TableGrid::paintSlice(QPainter& painter, const GridPageLayout& layout, double top,
+                           double bottom, double at) const {
+    painter.save();
+    painter.translate(0, at - top);
+    // A row cut at the page's end shows only its part on this page; the
+    // border lines at the cut stay whole.
+    const double overhang = kRuleWidth / layout.scale;
+    painter.setClipRect(QRectF(-overhang, top - overhang,
+                               layout.area.width() / layout.scale + 2 * overhang,
+                               bottom - top + 2 * overhang));
+
+    // The rows in the slice; a merge that reaches down from above it is
+    // painted by the slice's first row, any other by its own first row.
+    const auto firstHere =
+        std::upper_bound(layout.rowTops.begin() + 1, layout.rowTops.end(), top + kEpsilon);
+    const int firstRow = static_cast<int>(firstHere - layout.rowTops.begin());
+    for (int row = firstRow; row <= rows_; ++row) {
+        if (layout.rowTops[static_cast<std::size_t>(row - 1)] >= bottom - kEpsilon) break;
+        for (int column = 1; column <= columns_; ++column) {
+            const GridRange span = cellSpan(row, column);
+            if (span.firstColumn != column) continue;
+            if (span.firstRow == row || (row == firstRow && span.firstRow < row)) {
+                paintCell(painter, layout, span);
+            }
+        }
+    }
+    painter.restore();
+}
+
 void TableGrid::paintPage(QPainter& painter, const GridPageLayout& layout, int page) const {
     if (page < 0 || static_cast<std::size_t>(page) >= layout.pages.size()) return;
     const GridPageLayout::Page slice = layout.pages[static_cast<std::size_t>(page)];
@@ -344,29 +398,12 @@ void TableGrid::paintPage(QPainter& painter, const GridPageLayout& layout, int p
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.translate(layout.area.topLeft());
     painter.scale(layout.scale, layout.scale);
-    painter.translate(0, -slice.top);
-    // A row cut at the page's end shows only its part on this page; the
-    // border lines at the cut stay whole.
-    const double overhang = kRuleWidth / layout.scale;
-    painter.setClipRect(QRectF(-overhang, slice.top - overhang,
-                               layout.area.width() / layout.scale + 2 * overhang,
-                               slice.bottom - slice.top + 2 * overhang));
-
-    // The rows on this page; a merge that reaches down from an earlier page
-    // is painted by the page's first row, any other by its own first row.
-    const auto firstHere =
-        std::upper_bound(layout.rowTops.begin() + 1, layout.rowTops.end(), slice.top + kEpsilon);
-    const int firstRow = static_cast<int>(firstHere - layout.rowTops.begin());
-    for (int row = firstRow; row <= rows_; ++row) {
-        if (layout.rowTops[static_cast<std::size_t>(row - 1)] >= slice.bottom - kEpsilon) break;
-        for (int column = 1; column <= columns_; ++column) {
-            const GridRange span = cellSpan(row, column);
-            if (span.firstColumn != column) continue;
-            if (span.firstRow == row || (row == firstRow && span.firstRow < row)) {
-                paintCell(painter, layout, span);
-            }
-        }
+    double at = 0;
+    if (slice.heading) {
+        paintSlice(painter, layout, layout.headingTop, layout.headingBottom, 0);
+        at = layout.headingBottom - layout.headingTop;
     }
+    paintSlice(painter, layout, slice.top, slice.bottom, at);
     painter.restore();
 
     paintPageNumber(painter, layout, page);

@@ -12,7 +12,8 @@
 // cells; a cell's text wraps within the cell where it is wider than the cell
 // and where it holds line breaks, and is centred vertically. Pages are cut
 // between rows; a row higher than a whole page is cut at the page's end and
-// continues on the next one.
+// continues on the next one. Heading rows, when named, are printed again at
+// the top of every page that begins after them.
 #pragma once
 
 #include <QFont>
@@ -75,10 +76,15 @@ struct GridPageLayout {
     std::vector<double> rowTops;      // row r (1-based) spans rowTops[r-1] … rowTops[r]
     std::vector<double> columnLefts;  // column c spans columnLefts[c-1] … columnLefts[c]
     struct Page {
-        double top;     // table y where the page starts
-        double bottom;  // and where it ends
+        double top;            // table y where the page starts
+        double bottom;         // and where it ends
+        bool heading = false;  // the heading rows come first, above `top`
     };
     std::vector<Page> pages;  // at least one
+    // Table y span of the heading rows printed again on following pages;
+    // empty when there are none.
+    double headingTop = 0.0;
+    double headingBottom = 0.0;
 
     double tableHeight() const { return rowTops.empty() ? 0.0 : rowTops.back(); }
     double tableWidth() const { return columnLefts.empty() ? 0.0 : columnLefts.back(); }
@@ -133,6 +139,12 @@ class TableGrid : public QWidget {
     void rule(const GridRange& range);
     int cellEdges(int row, int column) const;
 
+    // Rows `first` … `last` are printed again at the top of every page that
+    // begins below them (a table's heading). 0, 0: none, as after setSize.
+    void setHeadingRows(int first, int last);
+    int firstHeadingRow() const { return headingFirst_; }
+    int lastHeadingRow() const { return headingLast_; }
+
     void setPrintSettings(const GridPrintSettings& settings);
     const GridPrintSettings& printSettings() const { return print_; }
 
@@ -181,6 +193,10 @@ class TableGrid : public QWidget {
     // The height a cell's text needs, padding included, at `width`.
     double textHeight(const Cell& c, double width) const;
     void paintCell(QPainter& painter, const GridPageLayout& layout, const GridRange& span) const;
+    // Paints the rows between table y `top` and `bottom` with `top` at page
+    // y `at` (table units below the area's top).
+    void paintSlice(QPainter& painter, const GridPageLayout& layout, double top, double bottom,
+                    double at) const;
     void paintPageNumber(QPainter& painter, const GridPageLayout& layout, int page) const;
 
     int rows_ = 0;
@@ -189,6 +205,8 @@ class TableGrid : public QWidget {
     std::vector<int> rowHeights_;
     std::vector<int> columnWidths_;
     std::vector<GridRange> merges_;
+    int headingFirst_ = 0;
+    int headingLast_ = 0;
     GridPrintSettings print_;
 
     std::unique_ptr<QPrinter> printer_;

@@ -350,14 +350,6 @@ TEST_F(CustomersPageTest, DeleteRemovesTheFirstRecordOfThePickedName) {
     EXPECT_EQ(statement(), (QStringList{"无选中用户", "0", "0", "0"}));
 }
 
-TEST_F(CustomersPageTest, CollapseButtonHidesThePage) {
-    makeCustomerTable();
-    open();
-    page_->show();
-    QTest::mouseClick(page_->按钮2, Qt::LeftButton);
-    EXPECT_FALSE(page_->isVisible());
-}
-
 // --- the ranking ---------------------------------------------------------------
 
 TEST_F(CustomersPageTest, RankingRunsFromLargestToSmallestWithRanksAndTotals) {

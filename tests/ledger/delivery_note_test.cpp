@@ -47,6 +47,10 @@ class RecordingGrid : public NoteGrid {
         each(r, [&](int row, int column) { ruled[{row, column}] = true; });
         log.push_back("rule");
     }
+    void setHeadingRows(int first, int last) override {
+        headingRows = {first, last};
+        log.push_back("heading");
+    }
     void setPrintSettings(const NotePrintSettings& s) override {
         settings = s;
         log.push_back("print settings");
@@ -70,6 +74,7 @@ class RecordingGrid : public NoteGrid {
     std::map<std::pair<int, int>, std::pair<std::string, int>> fonts;
     std::map<std::pair<int, int>, CellAlignment> align;
     std::map<std::pair<int, int>, bool> ruled;
+    std::pair<int, int> headingRows{0, 0};
     NotePrintSettings settings;
     std::vector<std::string> log;
 
@@ -119,8 +124,10 @@ TEST(DeliveryNote, FormatsTheGridInTheOrderItIsLaidOut) {
     buildDeliveryNote(grid, {line("2024年3月1日", "A", "B", "1", "已结", "")}, "1", kNow);
 
     EXPECT_THAT(grid.log, ElementsAre("size", "rule", "rule", "merge", "merge", "merge", "align",
-                                      "align", "align", "align", "align", "align", "align",
-                                      "print settings", "preview"));
+                                      "align", "align", "align", "align", "align", "heading",
+                                      "align", "print settings", "preview"));
+    // Only the headings go again at the top of each further page.
+    EXPECT_EQ(grid.headingRows, (std::pair{3, 3}));
     EXPECT_THAT(grid.merges,
                 ElementsAre(CellRange{1, 1, 1, 7}, CellRange{2, 1, 2, 7}, CellRange{5, 1, 5, 7}));
     std::vector<int> widths;

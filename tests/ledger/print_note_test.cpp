@@ -103,5 +103,32 @@ TEST_F(PrintNoteTest, ALongerNoteAfterAShortOneKeepsNoMergeOfTheEarlierTotalLine
     EXPECT_EQ(grid.merges().size(), 3u);
 }
 
+TEST_F(PrintNoteTest, ALongNoteKeepsEachLineOnOneLineAndRepeatsItsHeadings) {
+    // The widest date there is: every digit of year, month and day.
+    for (int i = 0; i < 40; ++i) put(day(2026, 11, 24), "张三", "照片", 10 + i, "", true);
+    ui::TableGrid& grid = openAndSearch("照片");
+    print();
+    ASSERT_EQ(grid.rowCount(), 44);
+    ASSERT_EQ(grid.cellText(4, 2), q("2026年11月24日"));
+
+    const ui::GridPageLayout layout = grid.layOut();
+    const auto height = [&](int row) {
+        return layout.rowTops[static_cast<std::size_t>(row)] -
+               layout.rowTops[static_cast<std::size_t>(row - 1)];
+    };
+    // A date fits its 30 mm column: no line is higher than the headings.
+    for (int row = 4; row <= 43; ++row) EXPECT_DOUBLE_EQ(height(row), height(3)) << row;
+
+    ASSERT_EQ(layout.pages.size(), 2u);
+    int onFirst = 0;
+    for (int row = 4; row <= 43; ++row)
+        onFirst += layout.rowTops[static_cast<std::size_t>(row)] <= layout.pages[0].bottom + 1e-6;
+    EXPECT_GE(onFirst, 31);
+    EXPECT_FALSE(layout.pages[0].heading);
+    EXPECT_TRUE(layout.pages[1].heading);
+    EXPECT_DOUBLE_EQ(layout.headingTop, layout.rowTops[2]);
+    EXPECT_DOUBLE_EQ(layout.headingBottom, layout.rowTops[3]);
+}
+
 }  // namespace
 }  // namespace ledger::testing

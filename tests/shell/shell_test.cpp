@@ -7,16 +7,19 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <stdexcept>
 
 #ifndef _WIN32
 #include <unistd.h>
 #endif
 
+#include "edit_box.h"
 #include "entry_page.h"
 #include "fake_platform.h"
 #include "image_button.h"
@@ -227,13 +230,132 @@ TEST_F(ShellTest, HideWithoutNotificationAreaMinimises) {
     ASSERT_EQ(s.trayIcon(), nullptr) << "the offscreen desktop has no notification area";
     s.mainBar().工具条1->buttonAt(1)->click();
     s.mainBar().按钮1->click();
-    EXPECT_TRUE(s.mainBar().isMinimized());
+    // The window manager is asked, as by its own minimise button ...
+    EXPECT_EQ(platform_.calls.back(), "minimizeWindow " + std::to_string(s.mainBar().winId()));
     EXPECT_FALSE(s.pages().page(shell::PageId::Entry)->isVisible());
-    // The hot key brings a minimised bar back instead of hiding it.
+    // ... and reports back.
+    s.mainBar().setWindowState(Qt::WindowMinimized);
+    EXPECT_FALSE(s.mainBarShown());
+    // Every press of the hot key then turns what the operator sees: a
+    // minimised bar comes back normal, and only the bar.
     s.hotKeyNotified(33001);
-    EXPECT_TRUE(s.mainBar().isVisible());
+    EXPECT_TRUE(s.mainBarShown());
     EXPECT_FALSE(s.mainBar().isMinimized());
     EXPECT_FALSE(s.pages().page(shell::PageId::Entry)->isVisible());
+    s.hotKeyNotified(33001);
+    EXPECT_FALSE(s.mainBar().isVisible());
+    s.hotKeyNotified(33001);
+    EXPECT_TRUE(s.mainBarShown());
+}
+
+TEST_F(ShellTest, HideWithoutAnyWindowManagerHidesTheBar) {
+    // Nothing could minimise it; the hot key brings it back.
+    platform_.windowManagerRuns = false;
+    auto& s = makeShell();
+    ASSERT_EQ(s.start(), std::nullopt);
+    s.mainBar().工具条1->buttonAt(1)->click();
+    s.mainBar().按钮1->click();
+    EXPECT_FALSE(s.mainBar().isVisible());
+    EXPECT_FALSE(s.pages().page(shell::PageId::Entry)->isVisible());
+    for (const std::string& call : platform_.calls)
+        EXPECT_EQ(call.find("minimizeWindow"), std::string::npos);
+    s.hotKeyNotified(33001);
+    EXPECT_TRUE(s.mainBarShown());
+    s.hotKeyNotified(33001);
+    EXPECT_FALSE(s.mainBar().isVisible());
+}
+
+// The number of connections to a signal (QObject keeps the count protected).
+struct Receivers : QObject {
+    static int of(const QObject* object, const char* signal) {
+        return (object->*(&Receivers::receivers))(signal);
+    }
+};
+
+TEST_F(ShellTest, EveryPageIsUntitledOwnedByTheBarAndCollapsedByOneBinding) {
+    auto& s = makeShell();
+    ASSERT_EQ(s.start(), std::nullopt);
+    const auto titleCleared = [&](const QWidget* w) {
+        const std::string call = "clearWindowTitle " + std::to_string(w->winId());
+        return std::find(platform_.calls.begin(), platform_.calls.end(), call) !=
+               platform_.calls.end();
+    };
+    for (int position : {1, 3, 5, 7}) {
+        SCOPED_TRACE(position);
+        s.mainBar().工具条1->buttonAt(position)->click();
+        QWidget* page = s.pages().page(*shell::pageAtToolbarPosition(position));
+        ASSERT_TRUE(page && page->isVisible());
+        EXPECT_TRUE(page->windowTitle().isEmpty());
+        EXPECT_TRUE(page->isWindow());
+        EXPECT_EQ(page->parentWidget(), &s.mainBar());
+        EXPECT_TRUE(titleCleared(page));
+        auto* collapse = page->findChild<QPushButton*>(QStringLiteral("按钮2"));
+        ASSERT_NE(collapse, nullptr);
+        EXPECT_EQ(Receivers::of(collapse, SIGNAL(clicked(bool))), 1);
+        collapse->click();
+        EXPECT_FALSE(page->isVisible());
+    }
+    EXPECT_FALSE(titleCleared(&s.mainBar())) << "the main bar keeps its title";
+
+    // The item composer, modal over the entry page, is untitled too.
+    s.mainBar().工具条1->buttonAt(1)->click();
+    bool composerSeen = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* composer = QApplication::activeModalWidget();
+        ASSERT_NE(composer, nullptr);
+        composerSeen = true;
+        EXPECT_TRUE(composer->windowTitle().isEmpty());
+        EXPECT_EQ(composer->parentWidget(), s.pages().entryPage());
+        EXPECT_TRUE(titleCleared(composer));
+        composer->close();
+    });
+    emit s.pages().entryPage()->编辑框备注->doubleClicked();
+    EXPECT_TRUE(composerSeen);
+}
+
+TEST_F(ShellTest, EnterActsOnlyWhereItIsMeantTo) {
+    settings::Settings allowed;
+    allowed.allowEntry = allowed.allowEntryDate = allowed.allowEntryEdit = true;
+    allowed.allowKeywordSearch = allowed.allowDateSearch = allowed.allowCombinedSearch = true;
+    allowed.allowCustomerAdd = allowed.allowCustomerEdit = allowed.allowCustomerDelete = true;
+    writeSettings(allowed);
+    auto& s = makeShell();
+    ASSERT_EQ(s.start(), std::nullopt);
+    for (int position : {1, 3, 5, 7}) {
+        s.mainBar().工具条1->buttonAt(position)->click();
+        QWidget* page = s.pages().page(*shell::pageAtToolbarPosition(position));
+        ASSERT_NE(page, nullptr);
+        for (QWidget* control : page->findChildren<QWidget*>()) {
+            if (control->objectName().isEmpty() || !(control->focusPolicy() & Qt::TabFocus) ||
+                !control->isEnabled() || !control->isVisible())
+                continue;
+            SCOPED_TRACE(control->objectName().toStdString());
+            dialogs_.clearRecords();
+            bool modal = false;
+            // A dialog opened by the key would run its own loop: note it and close it.
+            QTimer::singleShot(0, [&] {
+                if (QWidget* w = QApplication::activeModalWidget()) {
+                    modal = true;
+                    w->close();
+                }
+            });
+            control->setFocus();
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier,
+                              QStringLiteral("\r"));
+            QApplication::sendEvent(control, &press);
+            QApplication::sendEvent(control, &release);
+            QCoreApplication::processEvents();
+            EXPECT_FALSE(modal);
+            EXPECT_TRUE(page->isVisible());
+            if (control->objectName() == QStringLiteral("编辑框搜索")) {
+                // The keyword query runs, and asks for a keyword.
+                EXPECT_EQ(dialogs_.messages(), (QList{msg("请输入关键字！", MessageIcon::Error)}));
+            } else {
+                EXPECT_TRUE(dialogs_.messages().isEmpty());
+            }
+        }
+    }
 }
 
 TEST_F(ShellTest, TrayDoubleClickShowsTheBar) {

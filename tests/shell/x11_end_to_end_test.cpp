@@ -1,12 +1,16 @@
-// The built program on a real X server with a window manager (run_x11.sh):
-// a second start brings the first forward and ends with 0, Ctrl+B hides and
-// shows the main bar, and dragging the bar takes the open page with it.
-// The windows are driven and inspected with xdotool, xprop and xwininfo.
+// The built program on a real X server (run_x11.sh), with a window manager
+// (EndToEnd) and without one (NoWindowManager): a second start brings the
+// first copy's main bar forward and ends with 0, the pages and the composer
+// are untitled windows owned by the bar, every Ctrl+B turns what the
+// operator sees, the command line changes nothing, and dragging the bar
+// takes the open page with it. The windows are driven and inspected with
+// xdotool, xprop and xwininfo.
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -96,12 +100,44 @@ std::string waitForWindow(pid_t pid, const std::string& title) {
     return found;
 }
 
+// WM_TRANSIENT_FOR of a window as a decimal id (as xdotool names windows),
+// empty when it has none.
+std::string owner(const std::string& window) {
+    const std::string line = sh("xprop -id " + window + " WM_TRANSIENT_FOR");
+    const auto hex = line.find("0x");
+    if (line.find("window id") == std::string::npos || hex == std::string::npos) return {};
+    return std::to_string(std::stoul(line.substr(hex), nullptr, 16));
+}
+
+// No title: no _NET_WM_NAME, and WM_NAME empty or missing.
+bool untitled(const std::string& window) {
+    const std::string net = sh("xprop -id " + window + " _NET_WM_NAME");
+    std::string plain = sh("xprop -id " + window + " WM_NAME");
+    if (plain.find("not found") != std::string::npos) plain.clear();
+    plain = plain.substr(std::min(plain.size(), plain.find('=') + 1));
+    const bool plainEmpty = plain.find_first_not_of(" \"") == std::string::npos;
+    return net.find("not found") != std::string::npos && plainEmpty;
+}
+
+// Client windows from the bottom of the stack to its top, as decimal ids.
+std::vector<std::string> stackingOrder() {
+    std::vector<std::string> out;
+    std::string list = sh("xprop -root _NET_CLIENT_LIST_STACKING");
+    for (auto at = list.find("0x"); at != std::string::npos; at = list.find("0x", at + 2))
+        out.push_back(std::to_string(std::stoul(list.substr(at), nullptr, 16)));
+    return out;
+}
+
 class Program {
   public:
-    explicit Program(const fs::path& executable) {
-        const std::string path = executable.string();
-        char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
-        if (::posix_spawn(&pid_, path.c_str(), nullptr, nullptr, argv, environ) != 0) pid_ = 0;
+    explicit Program(const fs::path& executable, const std::vector<std::string>& args = {}) {
+        std::vector<std::string> words{executable.string()};
+        words.insert(words.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& w : words) argv.push_back(w.data());
+        argv.push_back(nullptr);
+        if (::posix_spawn(&pid_, words[0].c_str(), nullptr, nullptr, argv.data(), environ) != 0)
+            pid_ = 0;
     }
     ~Program() {
         if (pid_ > 0 && !exited_) {
@@ -130,9 +166,20 @@ class Program {
     bool exited_ = false;
 };
 
-// Centres of toolbar buttons, from the main bar's top left corner.
+// Centres of toolbar buttons and of "隐藏", from the main bar's top left corner.
 constexpr std::pair<int, int> kEntryButton{45, 50};
+constexpr std::pair<int, int> kQueryButton{132, 50};
 constexpr std::pair<int, int> kSettingsButton{305, 50};
+constexpr std::pair<int, int> kHideButton{611, 16};
+// The entry page's remark box, from the page's top left corner.
+constexpr std::pair<int, int> kRemarkBox{247, 408};
+
+void clickAt(const std::string& window, std::pair<int, int> spot, int clicks = 1) {
+    const Geometry g = geometry(window);
+    sh("xdotool mousemove --sync " + std::to_string(g.x + spot.first) + " " +
+       std::to_string(g.y + spot.second) + " click --repeat " + std::to_string(clicks) +
+       " --delay 80 1");
+}
 
 class EndToEnd : public ::testing::Test {
   protected:
@@ -149,23 +196,24 @@ class EndToEnd : public ::testing::Test {
     }
 
     // Starts the first copy and waits for its main bar.
-    std::string startFirst() {
-        first_ = std::make_unique<Program>(program_);
+    std::string startFirst(const std::vector<std::string>& args = {}) {
+        first_ = std::make_unique<Program>(program_, args);
         const std::string bar = waitForWindow(first_->pid(), "岚禾记账");
         EXPECT_FALSE(bar.empty()) << "no main bar";
         return bar;
     }
 
     // Clicks a toolbar button (its offset from the bar's corner) and waits for
-    // the page window it opens (520 pixels high).
-    std::string openPage(const std::string& bar, std::pair<int, int> button) {
-        const Geometry b = geometry(bar);
-        sh("xdotool mousemove --sync " + std::to_string(b.x + button.first) + " " +
-           std::to_string(b.y + button.second) + " click 1");
+    // the page window it opens (520 pixels high, the query page 800).
+    std::string openPage(const std::string& bar, std::pair<int, int> button, int height = 520) {
+        clickAt(bar, button);
+        return waitForWindowOfHeight(bar, height);
+    }
+    std::string waitForWindowOfHeight(const std::string& except, int height) {
         std::string page;
         waitFor([&] {
             for (const std::string& w : windowsOf(first_->pid(), "--onlyvisible"))
-                if (w != bar && geometry(w).height == 520 && viewable(w)) {
+                if (w != except && geometry(w).height == height && viewable(w)) {
                     page = w;
                     return true;
                 }
@@ -267,4 +315,113 @@ TEST_F(EndToEnd, DraggingTheBarTakesTheOpenPage) {
     })) << p.x
         << "," << p.y << " " << p.width;
     EXPECT_TRUE(viewable(page));
+}
+
+TEST_F(EndToEnd, PagesAndTheComposerAreUntitledWindowsOfTheBar) {
+    const std::string bar = startFirst();
+    ASSERT_FALSE(bar.empty());
+    EXPECT_EQ(owner(bar), "");
+    EXPECT_EQ(sh("xdotool getwindowname " + bar), "岚禾记账");
+
+    const std::string query = openPage(bar, kQueryButton, 800);
+    ASSERT_FALSE(query.empty()) << "the query page did not open";
+    EXPECT_EQ(owner(query), bar);
+    EXPECT_TRUE(untitled(query)) << sh("xprop -id " + query + " _NET_WM_NAME WM_NAME");
+
+    const std::string entry = openPage(bar, kEntryButton);
+    ASSERT_FALSE(entry.empty()) << "the entry page did not open";
+    EXPECT_EQ(owner(entry), bar);
+    EXPECT_TRUE(untitled(entry));
+
+    // The item composer opens on a double click in the remark box.
+    clickAt(entry, kRemarkBox, 2);
+    const std::string composer = waitForWindowOfHeight(bar, 316);
+    ASSERT_FALSE(composer.empty()) << "the composer did not open";
+    EXPECT_EQ(geometry(composer).width, 324);
+    EXPECT_FALSE(owner(composer).empty());
+    EXPECT_TRUE(untitled(composer)) << sh("xprop -id " + composer + " _NET_WM_NAME WM_NAME");
+    sh("xdotool windowactivate --sync " + composer + " key Escape");
+    EXPECT_TRUE(waitFor([&] { return !viewable(composer); }));
+}
+
+TEST_F(EndToEnd, SecondStartBringsTheBarNotThePageForward) {
+    const std::string bar = startFirst();
+    ASSERT_FALSE(bar.empty());
+    const std::string query = openPage(bar, kQueryButton, 800);
+    ASSERT_FALSE(query.empty());
+    // Another program's window covers the bar and takes the focus.
+    const Geometry b = geometry(bar);
+    const std::string cover = "lanhe-cover-" + std::to_string(::getpid());
+    sh("(xmessage -name " + cover + " -geometry 900x300+" + std::to_string(b.x) + "+" +
+       std::to_string(b.y) + " " + cover + " >/dev/null 2>&1 &)");
+    std::string coverWindow;
+    ASSERT_TRUE(waitFor([&] {
+        coverWindow = sh("xdotool search --onlyvisible --classname " + cover + " | head -n1");
+        return !coverWindow.empty();
+    })) << "xmessage is missing (scripts/setup.sh)";
+    sh("xdotool windowactivate --sync " + coverWindow);
+
+    EXPECT_EQ(secondStart(), 0);
+    EXPECT_TRUE(waitFor([&] { return sh("xdotool getactivewindow") == bar; }))
+        << sh("xdotool getactivewindow") << " is active, not the bar " << bar;
+    EXPECT_TRUE(waitFor([&] {
+        const auto order = stackingOrder();
+        const auto barAt = std::find(order.begin(), order.end(), bar);
+        const auto coverAt = std::find(order.begin(), order.end(), coverWindow);
+        return barAt != order.end() && coverAt != order.end() && barAt > coverAt;
+    })) << "the bar stays under the covering window";
+    sh("xdotool windowkill " + coverWindow);
+}
+
+TEST_F(EndToEnd, EveryHotKeyPressTurnsWhatTheOperatorSees) {
+    const std::string bar = startFirst();
+    ASSERT_FALSE(bar.empty());
+    // "隐藏" minimises the bar where no notification area could bring it back.
+    clickAt(bar, kHideButton);
+    ASSERT_TRUE(waitFor([&] { return wmState(bar) == "Iconic"; })) << wmState(bar);
+    // A second start restores it ...
+    EXPECT_EQ(secondStart(), 0);
+    ASSERT_TRUE(waitFor([&] { return wmState(bar) == "Normal" && viewable(bar); }));
+    // ... and from there each press hides or shows it, shown meaning normal.
+    for (int press = 1; press <= 4; ++press) {
+        sh("xdotool key ctrl+b");
+        if (press % 2 == 1) {
+            EXPECT_TRUE(waitFor([&] { return !viewable(bar); })) << "press " << press;
+        } else {
+            EXPECT_TRUE(waitFor([&] { return wmState(bar) == "Normal" && viewable(bar); }))
+                << "press " << press << ": " << wmState(bar);
+        }
+    }
+}
+
+TEST_F(EndToEnd, TheCommandLineChangesNothing) {
+    // Qt's own options would otherwise put the bar off the screen (-platform
+    // offscreen) and mirror the toolbar (-reverse).
+    const std::string bar = startFirst({"-platform", "offscreen", "-reverse", "-style", "windows"});
+    ASSERT_FALSE(bar.empty()) << "no main bar on the display";
+    EXPECT_FALSE(openPage(bar, kEntryButton).empty()) << "the toolbar is not where it belongs";
+}
+
+class NoWindowManager : public EndToEnd {
+  protected:
+    void SetUp() override {
+        EndToEnd::SetUp();
+        ASSERT_TRUE(sh("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") ==
+                    std::string::npos)
+            << "run through run_x11.sh --no-wm";
+    }
+};
+
+TEST_F(NoWindowManager, HideHidesTheBarAndTheHotKeyBringsItBack) {
+    const std::string bar = startFirst();
+    ASSERT_FALSE(bar.empty());
+    const std::string page = openPage(bar, kEntryButton);
+    ASSERT_FALSE(page.empty());
+    clickAt(bar, kHideButton);
+    EXPECT_TRUE(waitFor([&] { return !viewable(bar) && !viewable(page); }));
+    sh("xdotool key ctrl+b");
+    EXPECT_TRUE(waitFor([&] { return viewable(bar); }));
+    EXPECT_FALSE(viewable(page));
+    sh("xdotool key ctrl+b");
+    EXPECT_TRUE(waitFor([&] { return !viewable(bar); }));
 }

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QEnterEvent>
+#include <QImage>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -55,6 +58,14 @@ TEST(DatePicker, HoldsTheCurrentDayAtFirstAndReportsChanges) {
     EXPECT_EQ(picker.text(), "2024年3月5日");
     ASSERT_EQ(changed.size(), 1);
     EXPECT_DOUBLE_EQ(changed[0][0].toDouble(), 45356.0);
+    // Enter, or setting the same day again, changes nothing.
+    picker.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&picker));
+    QTest::keyClick(&picker, Qt::Key_Return);
+    picker.setValue(45356.0);
+    EXPECT_EQ(changed.size(), 1);
+    picker.setValue(45357.0);
+    EXPECT_EQ(changed.size(), 2);
 }
 
 TEST(ToolBar, ButtonsStandBetweenSeparatorsAndReportTheirPositions) {
@@ -137,6 +148,28 @@ TEST(ComboBox, TypingDropsTheSelectedEntryButKeepsTheText) {
     EXPECT_EQ(box.count(), 2);
 }
 
+TEST(ComboBox, EnterPicksNothing) {
+    // Only a pick from the list selects an entry; Enter on typed text that
+    // happens to equal one leaves the box as typed.
+    ui::ComboBox box;
+    box.addItems({"王小明", "李丽"});
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    box.setFocus();
+    QSignalSpy activated(&box, &QComboBox::activated);
+    QSignalSpy changed(&box, &QComboBox::currentIndexChanged);
+    box.setEditText(QStringLiteral("李丽"));
+    ASSERT_EQ(box.currentIndex(), -1);
+    changed.clear();
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter})
+        QTest::keyClick(QApplication::focusWidget(), key);
+    EXPECT_EQ(box.currentIndex(), -1);
+    EXPECT_EQ(box.currentText(), "李丽");
+    EXPECT_EQ(activated.size(), 0);
+    EXPECT_EQ(changed.size(), 0);
+    EXPECT_EQ(box.count(), 2);
+}
+
 TEST(EditBox, ReportsALeftDoubleClick) {
     ui::EditBox box;
     box.show();
@@ -175,6 +208,76 @@ TEST(ImageButton, KeepsItsColourAndKnowsWhenTheMouseIsOver) {
     button.setEnabled(false);
     QTest::mouseClick(&button, Qt::LeftButton);
     EXPECT_EQ(clicked.size(), 1);
+}
+
+// The colour of a caption as drawn: of the pixels that differ from the face,
+// the one that stands out most.
+QColor inkOn(const QImage& image, const QColor& face) {
+    QColor ink = face;
+    for (int y = 3; y < image.height() - 3; ++y)
+        for (int x = 3; x < image.width() - 3; ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (ui::contrastRatio(c, face) > ui::contrastRatio(ink, face)) ink = c;
+        }
+    return ink;
+}
+
+TEST(ImageButton, ADisabledCaptionStaysReadableOnItsFace) {
+    // The grey of a button its switch forbids on the customers page, and the
+    // button's own face.
+    for (const QColor& face : {QColor(192, 192, 192), QColor(228, 236, 246)}) {
+        ui::ImageButton button;
+        button.setText("修改");
+        button.resize(55, 25);
+        ui::setBackgroundColor(&button, face);
+        button.setEnabled(false);
+        const QImage drawn = button.grab().toImage();
+        ASSERT_EQ(drawn.pixelColor(4, 4), face);
+        const QColor ink = inkOn(drawn, face);
+        EXPECT_GE(ui::contrastRatio(ink, face), ui::kReadableContrast)
+            << face.name().toStdString() << " " << ink.name().toStdString();
+        // Still greyed: paler than an enabled caption.
+        button.setEnabled(true);
+        EXPECT_GT(ui::contrastRatio(inkOn(button.grab().toImage(), face), face),
+                  ui::contrastRatio(ink, face) + 1)
+            << face.name().toStdString();
+    }
+}
+
+TEST(Appearance, DisabledControlsOfTheStyleStayReadable) {
+    const QPalette saved = QApplication::palette();
+    ui::makeDisabledTextReadable();
+    QWidget window;
+    auto* button = new QPushButton(QStringLiteral("录入"), &window);
+    auto* box = new QCheckBox(QStringLiteral("记账录入"), &window);
+    auto* edit = new QLineEdit(QStringLiteral("无选中用户"), &window);
+    button->setGeometry(0, 0, 79, 40);
+    box->setGeometry(0, 50, 90, 20);
+    edit->setGeometry(0, 80, 120, 22);
+    window.resize(140, 110);
+    window.setEnabled(false);
+    for (QWidget* control :
+         {static_cast<QWidget*>(button), static_cast<QWidget*>(box), static_cast<QWidget*>(edit)}) {
+        const QImage drawn = control->grab().toImage();
+        const QColor face = drawn.pixelColor(drawn.width() - 4, drawn.height() / 2);
+        EXPECT_GE(ui::contrastRatio(inkOn(drawn, face), face), ui::kReadableContrast)
+            << control->metaObject()->className();
+    }
+    QApplication::setPalette(saved);
+}
+
+TEST(Appearance, ReadableGreyAndContrast) {
+    EXPECT_NEAR(ui::contrastRatio(Qt::black, Qt::white), 21.0, 1e-9);
+    EXPECT_NEAR(ui::contrastRatio(QColor(192, 192, 192), QColor(192, 192, 192)), 1.0, 1e-9);
+    for (int level : {0, 64, 128, 192, 240, 255}) {
+        const QColor face(level, level, level);
+        const QColor grey = ui::readableGrey(face);
+        EXPECT_GE(ui::contrastRatio(grey, face), ui::kReadableContrast) << level;
+        // The palest that reads: one step towards the face no longer does.
+        const int towards = level >= 128 ? grey.red() + 1 : grey.red() - 1;
+        EXPECT_LT(ui::contrastRatio(QColor(towards, towards, towards), face), ui::kReadableContrast)
+            << level;
+    }
 }
 
 TEST(TransparentLabel, PacksTwoLinesIntoALowLabel) {

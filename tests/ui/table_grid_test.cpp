@@ -94,12 +94,13 @@ void expectPagesCoverTheTable(const ui::GridPageLayout& layout) {
     EXPECT_EQ(layout.pages.front().top, 0);
     EXPECT_DOUBLE_EQ(layout.pages.back().bottom, layout.tableHeight());
     for (std::size_t p = 0; p < layout.pages.size(); ++p) {
-        const auto [top, bottom] = layout.pages[p];
+        const auto [top, bottom, heading] = layout.pages[p];
         if (p > 0) {
             EXPECT_EQ(top, layout.pages[p - 1].bottom) << "page " << p;
         }
         EXPECT_GT(bottom, top) << "page " << p;
-        EXPECT_LE(bottom - top, perPage + 1e-6) << "page " << p;
+        const double headingHeight = heading ? layout.headingBottom - layout.headingTop : 0;
+        EXPECT_LE(bottom - top + headingHeight, perPage + 1e-6) << "page " << p;
         if (p + 1 == layout.pages.size()) continue;
         const auto at =
             std::lower_bound(layout.rowTops.begin(), layout.rowTops.end(), bottom - 1e-6);
@@ -200,6 +201,51 @@ TEST(TableGrid, PaintsEachRowOnItsPageWithItsRules) {
     EXPECT_TRUE(dark(second, area.left() + 500, area.top()));             // row 28 starts the page
     EXPECT_TRUE(dark(second, area.left() + 500, area.top() + 1300 * s));  // bottom of row 40
     EXPECT_FALSE(dark(second, area.left() + 500, area.top() + 1350 * s));
+}
+
+TEST(TableGrid, HeadingRowsStartEveryPageAfterThem) {
+    TableGrid grid;
+    grid.setSize(100, 1);
+    grid.setColumnWidth(1, 1915);
+    grid.setPrintSettings(noteSettings());
+    for (int row = 1; row <= 100; ++row) grid.setRowHeight(row, 100);
+    grid.rule({2, 1, 100, 1});
+    grid.setCellText(2, 1, QStringLiteral("序号"));
+    grid.setHeadingRows(2, 2);
+    const ui::GridPageLayout layout = grid.layOut();
+    expectPagesCoverTheTable(layout);
+    // 27 rows on the first page, 26 under the heading on each further one.
+    ASSERT_EQ(layout.pages.size(), 4u);
+    EXPECT_FALSE(layout.pages[0].heading);
+    EXPECT_DOUBLE_EQ(layout.pages[0].bottom, 2700);
+    for (std::size_t p = 1; p < layout.pages.size(); ++p) {
+        EXPECT_TRUE(layout.pages[p].heading) << p;
+        EXPECT_DOUBLE_EQ(layout.pages[p].top, 2700 + 2600 * (p - 1.0)) << p;
+    }
+
+    const double s = layout.scale;
+    const QRectF area = layout.area;
+    const auto inkIn = [&](const QImage& image, double top, double bottom) {
+        int ink = 0;
+        for (double y = area.top() + top * s + 4; y < area.top() + bottom * s - 4; y += 1)
+            for (double x = area.left() + 10; x < area.left() + 400; x += 1)
+                ink += dark(image, x, y);
+        return ink;
+    };
+    const QImage second = paintPage(grid, layout, 1);
+    // The heading, ruled, then row 28 under it.
+    EXPECT_GT(inkIn(second, 0, 100), 50);
+    EXPECT_TRUE(dark(second, area.left() + 500, area.top()));
+    EXPECT_TRUE(dark(second, area.left() + 500, area.top() + 100 * s));
+    EXPECT_TRUE(dark(second, area.left() + 500, area.top() + 200 * s));
+    EXPECT_EQ(inkIn(second, 100, 200), 0) << "row 28 is empty";
+    EXPECT_EQ(inkIn(paintPage(grid, layout, 0), 0, 100), 0) << "row 1 is no heading";
+
+    // A new size forgets the heading.
+    grid.setSize(100, 1);
+    for (int row = 1; row <= 100; ++row) grid.setRowHeight(row, 100);
+    EXPECT_EQ(grid.firstHeadingRow(), 0);
+    EXPECT_FALSE(grid.layOut().pages[1].heading);
 }
 
 TEST(TableGrid, PrintsEveryPageOfTheLayout) {

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,6 +15,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
 
 #include "composer_dialog.h"
 #include "customers_page.h"
@@ -118,6 +121,120 @@ TYPED_TEST(WindowLayout, EveryCaptionFitsItsControl) {
             EXPECT_LE(fm.ascent(), desc.height + 2);
         }
     }
+}
+
+// The controls of a window, as the Tab key visits them from the first one:
+// each focus stop is named by the table control it belongs to (a combo
+// box's edit counts as the box).
+template <class W>
+QStringList tabStops(W& window) {
+    QSet<QString> names;
+    for (const auto& row : W::layout()) names.insert(row.desc.objectName());
+    const auto stop = [&](QWidget* w) {
+        for (; w && w != &window; w = w->parentWidget())
+            if (names.contains(w->objectName())) return w->objectName();
+        return QString();
+    };
+    window.show();
+    window.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+    QStringList visited;
+    QWidget* first = nullptr;
+    for (QWidget* w = window.nextInFocusChain(); w != &window; w = w->nextInFocusChain()) {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisibleTo(&window)) {
+            first = w;
+            break;
+        }
+    }
+    if (!first) return visited;
+    first->setFocus(Qt::TabFocusReason);
+    // Round once; a date box steps through its day, month and year first.
+    for (int i = 0; i < 80; ++i) {
+        const QString name = stop(QApplication::focusWidget());
+        if (visited.size() > 1 && name == visited.first()) break;
+        if (!name.isEmpty() && (visited.isEmpty() || visited.back() != name)) visited << name;
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    return visited;
+}
+
+// Whether the eye meets control `a` before `b`: compared where they part,
+// as the controls (or frames holding them) of one container.
+template <class W>
+bool readsBefore(W& window, const QString& a, const QString& b) {
+    QWidget* wa = window.template findChild<QWidget*>(a);
+    QWidget* wb = window.template findChild<QWidget*>(b);
+    for (QWidget* x = wa; x; x = x->parentWidget())
+        for (QWidget* y = wb; y; y = y->parentWidget())
+            if (x != y && x->parentWidget() == y->parentWidget()) {
+                const QRect ra = x->geometry(), rb = y->geometry();
+                if (ra.bottom() < rb.top()) return true;
+                const bool band = ra.top() <= rb.bottom() && rb.top() <= ra.bottom();
+                return band && ra.right() < rb.left();
+            }
+    return false;
+}
+
+bool takesTab(const QWidget* w) { return (w->focusPolicy() & Qt::TabFocus) && w->isEnabled(); }
+
+TYPED_TEST(WindowLayout, TabFollowsTheReadingOrder) {
+    TypeParam window;
+    // Controls that start disabled wait for a permission switch.
+    for (QWidget* w : window.template findChildren<QWidget*>()) w->setEnabled(true);
+    // From the first control the window gives the focus to.
+    const QStringList stops = tabStops(window);
+    int focusable = 0;
+    for (const auto& row : TypeParam::layout()) {
+        QWidget* c = window.template findChild<QWidget*>(row.desc.objectName());
+        if (!c->isVisibleTo(&window) || row.desc.kind == ui::Kind::GroupFrame ||
+            row.desc.kind == ui::Kind::ShapeFrame)
+            continue;
+        const auto inner = c->template findChildren<QWidget*>();
+        if (takesTab(c) || std::any_of(inner.begin(), inner.end(), takesTab)) {
+            ++focusable;
+            EXPECT_TRUE(stops.contains(row.desc.objectName())) << row.desc.name;
+        }
+    }
+    EXPECT_EQ(stops.size(), focusable) << stops.join(' ').toStdString();
+    for (int i = 0; i < stops.size(); ++i)
+        for (int j = i + 1; j < stops.size(); ++j)
+            EXPECT_FALSE(readsBefore(window, stops[j], stops[i]))
+                << stops[j].toStdString() << " comes after " << stops[i].toStdString();
+}
+
+TEST(ComposerDialog, TabGoesThroughTheSizesQuantityPriceAndRemarkThenTheButtons) {
+    ui::ComposerDialog dialog;
+    EXPECT_EQ(tabStops(dialog), (QStringList{"编辑框尺寸1", "编辑框尺寸2", "编辑框数量",
+                                             "编辑框单价", "编辑框备注", "按钮2", "按钮1"}));
+}
+
+TEST(EntryPage, TabGoesThroughTheFormAsItReadsThenToRecording) {
+    ui::EntryPage page;
+    page.按钮记账->setEnabled(true);
+    page.日期框1->setEnabled(true);
+    const QStringList stops = tabStops(page);
+    const QStringList form{"组合框客户", "组合框事件", "编辑框备注", "编辑框金额",
+                           "单选框未结", "单选框已结", "按钮记账"};
+    const qsizetype first = stops.indexOf(form.first());
+    ASSERT_GE(first, 0) << stops.join(' ').toStdString();
+    EXPECT_EQ(stops.mid(first, form.size()), form) << stops.join(' ').toStdString();
+    EXPECT_EQ(stops.first(), "日期框1");
+}
+
+TEST(MainBar, TheHotKeyLabelShowsNothing) {
+    ui::MainBar bar;
+    bar.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
+    // It keeps its caption; only it is not drawn.
+    EXPECT_EQ(bar.标签1->text(), "标签_热键");
+    const QImage drawn = bar.grab().toImage();
+    const QRect spot = bar.标签1->geometry();
+    const QColor band = drawn.pixelColor(spot.left() - 2, spot.center().y());
+    int differing = 0;
+    for (int y = spot.top(); y <= spot.bottom(); ++y)
+        for (int x = spot.left(); x <= spot.right(); ++x)
+            differing += drawn.pixelColor(x, y) != band;
+    EXPECT_EQ(differing, 0);
 }
 
 TEST(MainBar, HasItsTitleAndTheFourPageButtons) {

@@ -63,6 +63,15 @@ WindowHandle FakePlatform::activateWindow(WindowHandle handle) {
   return previous;
 }
 
+void FakePlatform::minimizeWindow(WindowHandle handle) {
+  calls.push_back("minimizeWindow " + std::to_string(handle));
+  if (Window* w = window(handle)) w->iconic = true;
+}
+
+void FakePlatform::clearWindowTitle(WindowHandle handle) {
+  calls.push_back("clearWindowTitle " + std::to_string(handle));
+}
+
 int FakePlatform::registerHotKey(WindowHandle owner) {
   calls.push_back("registerHotKey " + std::to_string(owner));
   if (registeredHotKeyId != 0) return registeredHotKeyId;

@@ -37,6 +37,7 @@ class FakePlatform final : public Platform {
   bool hotKeyTaken = false;         // registerHotKey fails
   bool calculatorAvailable = true;  // startCalculator succeeds
   bool windowSearchTimesOut = false;  // findProcessWindow finds nothing
+  bool windowManagerRuns = true;      // canMinimizeWindows
   ProcessId selfPid = 1;              // never reported by the process search
   std::string executableName = "lanhe";
   std::vector<Process> processes;  // in listing order; may include selfPid
@@ -49,11 +50,11 @@ class FakePlatform final : public Platform {
   // --- what happened ---
   // One entry per call, e.g. "claimInstanceMarker lanhere",
   // "findProcessWindow 20 100", "showNotTopmost 7", "restoreWindow 7",
-  // "activateWindow 7", "registerHotKey 5", "unregisterHotKey",
-  // "startCalculator". Queries without effect (isWindowVisible,
-  // isWindowIconic, findProcessesByExeName, currentExecutableName,
-  // eventFileDescriptor, processPendingEvents, hotKeyIdFromNativeMessage)
-  // are not recorded.
+  // "activateWindow 7", "minimizeWindow 9", "clearWindowTitle 9",
+  // "registerHotKey 5", "unregisterHotKey", "startCalculator". Queries
+  // without effect (isWindowVisible, isWindowIconic, canMinimizeWindows,
+  // findProcessesByExeName, currentExecutableName, eventFileDescriptor,
+  // processPendingEvents, hotKeyIdFromNativeMessage) are not recorded.
   std::vector<std::string> calls;
   int registeredHotKeyId = 0;   // 0 while not registered
   WindowHandle hotKeyOwner = 0;
@@ -72,6 +73,9 @@ class FakePlatform final : public Platform {
   void showNotTopmost(WindowHandle window) override;
   void restoreWindow(WindowHandle window) override;
   WindowHandle activateWindow(WindowHandle window) override;
+  bool canMinimizeWindows() override { return windowManagerRuns; }
+  void minimizeWindow(WindowHandle window) override;
+  void clearWindowTitle(WindowHandle window) override;
   int registerHotKey(WindowHandle owner) override;
   void unregisterHotKey() override;
   int eventFileDescriptor() override { return eventFd; }

@@ -49,10 +49,23 @@ class Platform {
 
   // --- single instance ---------------------------------------------------
 
-  // Claims the per-logon marker `name` (ASCII). Windows: a named event in
-  // the session-local namespace. Linux: a name per user and X display that
-  // the kernel drops with the process. Once acquired it is held for the life
-  // of this object; it is never passed on to child processes.
+  // Claims the per-logon marker `name` (ASCII). Once acquired it is held
+  // for the life of this object; it is never passed on to child processes.
+  //
+  // Windows: a named event in the session-local namespace, so one copy per
+  // logon session (each Remote Desktop or fast-user-switching logon has its
+  // own).
+  //
+  // Linux: an abstract socket name that the kernel drops with the process,
+  // made of the user id and the logon session, never the X display: two
+  // displays of one logon (a nested or virtual X server, a second screen run
+  // as its own display) would otherwise run two copies on the same tables.
+  // The logon session is the kernel's audit session id
+  // (/proc/self/sessionid), which every process of a login inherits and
+  // which nothing in the session can change; where it is unset (no login
+  // through PAM, or a kernel without auditing) the systemd-logind session
+  // id XDG_SESSION_ID; where that is unset too, the user id alone, so that
+  // all logons of one user share one copy. See detail::logonSessionKey.
   virtual MarkerClaim claimInstanceMarker(std::string_view name) = 0;
 
   // --- processes and windows ---------------------------------------------
@@ -95,6 +108,23 @@ class Platform {
   // before (0 if none known). X11 asks the window manager, which acts
   // asynchronously; without one the window is raised and given the focus.
   virtual WindowHandle activateWindow(WindowHandle window) = 0;
+
+  // Whether minimizeWindow can take effect: Windows always; X11 only while
+  // a window manager runs (nothing else can turn a window into an icon).
+  virtual bool canMinimizeWindows() = 0;
+  // Asks for a window of this process to be minimised, as the window
+  // manager's own minimise button would (X11: WM_CHANGE_STATE to iconic;
+  // Windows: SW_MINIMIZE). The window's toolkit learns of it as of any
+  // minimising by the operator.
+  virtual void minimizeWindow(WindowHandle window) = 0;
+
+  // Leaves a window of this process without a title. Toolkits give a
+  // window whose title is empty a title of their own (Qt: the program's
+  // name), which window lists and the bring-forward of a second start then
+  // show. X11: removes _NET_WM_NAME and empties WM_NAME; Windows: empties
+  // the window text. Call it after the native window exists and again
+  // whenever the toolkit may have made it anew (before each show).
+  virtual void clearWindowTitle(WindowHandle window) = 0;
 
   // --- global hot key Ctrl+B ---------------------------------------------
 

@@ -157,6 +157,10 @@ class WinPlatform final : public Platform {
     return reinterpret_cast<WindowHandle>(previous);
   }
 
+  bool canMinimizeWindows() override { return true; }
+  void minimizeWindow(WindowHandle window) override { ShowWindow(toHwnd(window), SW_MINIMIZE); }
+  void clearWindowTitle(WindowHandle window) override { SetWindowTextW(toHwnd(window), L""); }
+
   int registerHotKey(WindowHandle owner) override {
     if (hotKeyId_ != 0) return hotKeyId_;
     if (!RegisterHotKey(toHwnd(owner), kFirstHotKeyId, MOD_CONTROL, kHotKeyVirtualKey)) return 0;

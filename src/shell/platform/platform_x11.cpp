@@ -132,22 +132,35 @@ bool startDetached(const std::string& path) {
   return got == 0;
 }
 
-std::string displayKey(std::string_view displayName) {
-  const std::size_t colon = displayName.rfind(':');
-  if (colon == std::string_view::npos) return std::string(displayName);
-  std::string_view host = displayName.substr(0, colon);
-  std::string_view number = displayName.substr(colon + 1);
-  if (const std::size_t dot = number.find('.'); dot != std::string_view::npos) {
-    number = number.substr(0, dot);
+std::string logonSessionKey(std::string_view auditSessionId, const char* logindSessionId) {
+  // The audit id is a decimal 32-bit number; (uint32_t)-1 means "no session"
+  // (a process not started through a login, or a kernel without auditing).
+  std::string_view digits = auditSessionId;
+  while (!digits.empty() && (digits.back() == '\n' || digits.back() == ' ')) {
+    digits.remove_suffix(1);
   }
-  if (host == "unix") host = {};
-  return std::string(host) + ":" + std::string(number);
+  if (!digits.empty() && digits.size() <= 10 &&
+      std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    const unsigned long long id = std::stoull(std::string(digits));
+    if (id < 0xFFFFFFFFULL) return "audit:" + std::to_string(id);
+  }
+  if (logindSessionId != nullptr && *logindSessionId != '\0') {
+    return std::string("logind:") + logindSessionId;
+  }
+  return {};
 }
 
-std::string markerSocketName(std::string_view markerName, uid_t uid,
-                             std::string_view displayName) {
+std::string currentLogonSessionKey() {
+  std::ifstream in("/proc/self/sessionid");
+  std::string audit;
+  std::getline(in, audit);
+  return logonSessionKey(audit, std::getenv("XDG_SESSION_ID"));
+}
+
+std::string markerSocketName(std::string_view markerName, uid_t uid, std::string_view sessionKey) {
+  // The session key comes last, so no '/' inside it can make two names meet.
   return "lanhe/" + std::string(markerName) + "/" + std::to_string(uid) + "/" +
-         displayKey(displayName);
+         std::string(sessionKey);
 }
 
 std::string processExeName(pid_t pid, bool* isShortName) {
@@ -277,9 +290,8 @@ class X11Platform final : public Platform {
   }
 
   MarkerClaim claimInstanceMarker(std::string_view name) override {
-    const char* displayName = std::getenv("DISPLAY");
     const std::string socketName =
-        detail::markerSocketName(name, ::getuid(), displayName != nullptr ? displayName : "");
+        detail::markerSocketName(name, ::getuid(), detail::currentLogonSessionKey());
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (socketName.size() + 1 > sizeof address.sun_path) return MarkerClaim::unavailable;
@@ -419,6 +431,31 @@ class X11Platform final : public Platform {
     return static_cast<WindowHandle>(previous);
   }
 
+  bool canMinimizeWindows() override {
+    Display* d = display();
+    if (d == nullptr) return false;
+    ErrorTrap trap(d);
+    return windowManager() != None;
+  }
+
+  void minimizeWindow(WindowHandle handle) override {
+    Display* d = display();
+    if (d == nullptr || handle == 0) return;
+    ErrorTrap trap(d);
+    XIconifyWindow(d, static_cast<Window>(handle), DefaultScreen(d));
+    trap.finish();
+  }
+
+  void clearWindowTitle(WindowHandle handle) override {
+    Display* d = display();
+    if (d == nullptr || handle == 0) return;
+    const auto window = static_cast<Window>(handle);
+    ErrorTrap trap(d);
+    XDeleteProperty(d, window, atoms_.netWmName);
+    XStoreName(d, window, "");
+    trap.finish();
+  }
+
   int registerHotKey(WindowHandle /*owner*/) override {
     if (hotKeyId_ != 0) return hotKeyId_;
     Display* d = display();
@@ -495,6 +532,7 @@ class X11Platform final : public Platform {
     Atom netWmState = None;
     Atom netWmStateAbove = None;
     Atom netSupportingWmCheck = None;
+    Atom netWmName = None;
   };
 
   Display* display() {
@@ -513,6 +551,7 @@ class X11Platform final : public Platform {
         atoms_.netWmState = intern("_NET_WM_STATE");
         atoms_.netWmStateAbove = intern("_NET_WM_STATE_ABOVE");
         atoms_.netSupportingWmCheck = intern("_NET_SUPPORTING_WM_CHECK");
+        atoms_.netWmName = intern("_NET_WM_NAME");
       }
     }
     return display_;

@@ -24,13 +24,20 @@ std::string findCalculator(std::string_view pathList);
 // or failed to (false); it never waits for the program to end.
 bool startDetached(const std::string& path);
 
-// "host:display" of an X display name with its screen number dropped and a
-// "unix" host written as none (":0.0", ":0" and "unix:0" give ":0").
-std::string displayKey(std::string_view displayName);
+// The logon session a process belongs to, as a text key: "audit:<id>" from
+// the kernel's audit session id (the text of /proc/self/sessionid, given as
+// `auditSessionId`) when it holds one, else "logind:<id>" from the
+// systemd-logind session id (XDG_SESSION_ID, given as `logindSessionId`,
+// nullptr when unset), else empty: the user id alone then stands for the
+// logon. The unset audit id reads 4294967295 ((uint32_t)-1).
+std::string logonSessionKey(std::string_view auditSessionId, const char* logindSessionId);
+
+// The calling process's logonSessionKey.
+std::string currentLogonSessionKey();
 
 // The abstract-socket name under which `markerName` is held for user `uid`
-// on display `displayName` (without the leading zero byte).
-std::string markerSocketName(std::string_view markerName, uid_t uid, std::string_view displayName);
+// in logon session `sessionKey` (without the leading zero byte).
+std::string markerSocketName(std::string_view markerName, uid_t uid, std::string_view sessionKey);
 
 // Executable file name of process `pid`, without its folder: the target of
 // /proc/<pid>/exe (" (deleted)" dropped), or the kernel's short command name

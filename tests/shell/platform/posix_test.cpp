@@ -122,35 +122,62 @@ TEST(InstanceMarker, FreedWhenHolderIsKilled) {
   EXPECT_EQ(platform->claimInstanceMarker(name), MarkerClaim::acquired);
 }
 
-TEST(InstanceMarker, IsPerDisplay) {
+TEST(InstanceMarker, OneLogonSharesItAcrossDisplays) {
+  // Two X displays of one logon run one copy between them.
   const std::string name = uniqueMarker("display");
   auto onFirst = createPlatform();
   auto onSecond = createPlatform();
-  auto onFirstAgain = createPlatform();
   {
     ScopedEnv display("DISPLAY", ":91");
     EXPECT_EQ(onFirst->claimInstanceMarker(name), MarkerClaim::acquired);
   }
   {
     ScopedEnv display("DISPLAY", ":92");
-    EXPECT_EQ(onSecond->claimInstanceMarker(name), MarkerClaim::acquired);
+    EXPECT_EQ(onSecond->claimInstanceMarker(name), MarkerClaim::heldElsewhere);
   }
-  {
-    ScopedEnv display("DISPLAY", "unix:91.0");
-    EXPECT_EQ(onFirstAgain->claimInstanceMarker(name), MarkerClaim::heldElsewhere);
-  }
+  ScopedEnv noDisplay("DISPLAY", "");
+  EXPECT_EQ(createPlatform()->claimInstanceMarker(name), MarkerClaim::heldElsewhere);
 }
 
-TEST(InstanceMarker, DisplayKeyDropsScreenAndUnixHost) {
-  EXPECT_EQ(detail::displayKey(":0"), ":0");
-  EXPECT_EQ(detail::displayKey(":0.0"), ":0");
-  EXPECT_EQ(detail::displayKey("unix:0.1"), ":0");
-  EXPECT_EQ(detail::displayKey("localhost:10.0"), "localhost:10");
-  EXPECT_EQ(detail::displayKey(""), "");
-  EXPECT_NE(detail::markerSocketName("lanhere", 1000, ":0"),
-            detail::markerSocketName("lanhere", 1001, ":0"));
-  EXPECT_EQ(detail::markerSocketName("lanhere", 1000, ":0.0"),
-            detail::markerSocketName("lanhere", 1000, ":0"));
+TEST(InstanceMarker, LogonSessionsWithoutAuditIdAreToldApartByLogind) {
+  std::ifstream in("/proc/self/sessionid");
+  std::string audit;
+  std::getline(in, audit);
+  if (!detail::logonSessionKey(audit, nullptr).empty()) {
+    GTEST_SKIP() << "this process has an audit session, which XDG_SESSION_ID cannot override";
+  }
+  const std::string name = uniqueMarker("logind");
+  auto first = createPlatform();
+  auto second = createPlatform();
+  auto secondAgain = createPlatform();
+  {
+    ScopedEnv session("XDG_SESSION_ID", "c91");
+    EXPECT_EQ(first->claimInstanceMarker(name), MarkerClaim::acquired);
+  }
+  ScopedEnv session("XDG_SESSION_ID", "c92");
+  EXPECT_EQ(second->claimInstanceMarker(name), MarkerClaim::acquired);
+  EXPECT_EQ(secondAgain->claimInstanceMarker(name), MarkerClaim::heldElsewhere);
+}
+
+TEST(InstanceMarker, SessionKeyPrefersTheAuditSession) {
+  EXPECT_EQ(detail::logonSessionKey("3\n", "c7"), "audit:3");
+  EXPECT_EQ(detail::logonSessionKey("0", nullptr), "audit:0");
+  EXPECT_EQ(detail::logonSessionKey("4294967294", nullptr), "audit:4294967294");
+  // Unset, unreadable or garbled audit ids fall back to logind, then to none.
+  EXPECT_EQ(detail::logonSessionKey("4294967295", "c7"), "logind:c7");
+  EXPECT_EQ(detail::logonSessionKey("", "c7"), "logind:c7");
+  EXPECT_EQ(detail::logonSessionKey("-1", "c7"), "logind:c7");
+  EXPECT_EQ(detail::logonSessionKey("12a", "c7"), "logind:c7");
+  EXPECT_EQ(detail::logonSessionKey("99999999999", "c7"), "logind:c7");
+  EXPECT_EQ(detail::logonSessionKey("4294967295", ""), "");
+  EXPECT_EQ(detail::logonSessionKey("4294967295", nullptr), "");
+
+  EXPECT_NE(detail::markerSocketName("lanhere", 1000, "audit:3"),
+            detail::markerSocketName("lanhere", 1001, "audit:3"));
+  EXPECT_NE(detail::markerSocketName("lanhere", 1000, "audit:3"),
+            detail::markerSocketName("lanhere", 1000, "audit:4"));
+  EXPECT_NE(detail::markerSocketName("lanhere", 1000, "audit:3"),
+            detail::markerSocketName("lanhere", 1000, "logind:3"));
 }
 
 TEST(InstanceMarker, NotKeptAliveByTheCalculator) {

@@ -118,6 +118,18 @@ TEST_F(WinWindow, OwnedWindowsAreSkipped) {
   EXPECT_EQ(platform->findProcessWindow(self, kWindowSearchLimit), handle(owner));
 }
 
+TEST_F(WinWindow, MinimisesAndTakesAwayATitle) {
+  const HWND main = window(WS_OVERLAPPEDWINDOW);
+  ShowWindow(main, SW_SHOWNORMAL);
+  handleMessages();
+  EXPECT_TRUE(platform->canMinimizeWindows());
+  platform->minimizeWindow(handle(main));
+  EXPECT_TRUE(eventually([&] { return IsIconic(main) != FALSE; }));
+  ASSERT_GT(GetWindowTextLengthW(main), 0);
+  platform->clearWindowTitle(handle(main));
+  EXPECT_EQ(GetWindowTextLengthW(main), 0);
+}
+
 TEST_F(WinWindow, MinimisedWindowCountsAsVisibleAndIsRestored) {
   const HWND main = window(WS_OVERLAPPEDWINDOW);
   ShowWindow(main, SW_SHOWMINIMIZED);

@@ -210,6 +210,47 @@ TEST_F(WithWm, VanishedWindowIsHarmless) {
   EXPECT_EQ(platform->findProcessWindow(copy.pid(), kWindowSearchLimit), 0u);
 }
 
+TEST_F(WithWm, MinimisingAsksTheWindowManager) {
+  WindowOwner copy = startWindowOwner("normal");
+  ASSERT_EQ(copy.windows.size(), 1u);
+  const Window w = copy.windows[0];
+  EXPECT_TRUE(platform->canMinimizeWindows());
+  platform->minimizeWindow(w);
+  EXPECT_TRUE(eventually([&] { return wmState(d(), w) == IconicState; }));
+  EXPECT_TRUE(platform->isWindowIconic(w));
+}
+
+TEST_F(WithWm, TitleGivenByTheToolkitIsTakenAway) {
+  // As Qt names a window without a title: after the program.
+  const Window w = XCreateSimpleWindow(d(), DefaultRootWindow(d()), 0, 0, 50, 50, 0, 0, 0);
+  const Atom netWmName = XInternAtom(d(), "_NET_WM_NAME", False);
+  const Atom utf8 = XInternAtom(d(), "UTF8_STRING", False);
+  const std::string name = "lanhe-ledger";
+  XChangeProperty(d(), w, netWmName, utf8, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(name.data()),
+                  static_cast<int>(name.size()));
+  XStoreName(d(), w, name.c_str());
+  XMapWindow(d(), w);
+  XSync(d(), False);
+
+  platform->clearWindowTitle(static_cast<WindowHandle>(w));
+  EXPECT_TRUE(eventually([&] {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, remaining = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(d(), w, netWmName, 0, 64, False, AnyPropertyType, &type, &format, &count,
+                       &remaining, &data);
+    if (data != nullptr) XFree(data);
+    char* plain = nullptr;
+    const bool plainEmpty = XFetchName(d(), w, &plain) == 0 || plain == nullptr || *plain == 0;
+    if (plain != nullptr) XFree(plain);
+    return type == 0 && plainEmpty;
+  }));
+  XDestroyWindow(d(), w);
+  XSync(d(), False);
+}
+
 // --------------------------------------------------- no window manager
 
 class NoWm : public X11Test {
@@ -220,6 +261,8 @@ class NoWm : public X11Test {
     ASSERT_FALSE(windowManagerRuns(d())) << "these tests need a bare X server";
   }
 };
+
+TEST_F(NoWm, NothingCanMinimise) { EXPECT_FALSE(platform->canMinimizeWindows()); }
 
 TEST_F(NoWm, FindsWindowByWalkingTheTree) {
   WindowOwner copy = startWindowOwner("normal");
