@@ -107,7 +107,6 @@ Status TableScan::run(std::string_view fileName, bool writable, std::vector<Find
     if (e != kOk && e != kNotATable && e != kVersionTooNew) return fail(e);
     if (e != kOk) return {};  // the findings say why nothing more can be read
 
-    table_.usable = true;
     table_.recordSize = structure_.header.recordSize;
     table_.dataStart = structure_.dataStart;
     table_.count = std::max(0, structure_.header.recordCount);

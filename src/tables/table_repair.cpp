@@ -106,24 +106,33 @@ class Repairer {
             const std::int32_t id = getI32(rec);
             if (id > 0) putI32(rec, -id);
         };
+        // Records already moved are changes too, though no copy is gone yet.
+        bool moved = false;
+        auto stopped = [&](TableError e) {
+            if (moved)
+                changes_.push_back(
+                    "moved records down over copies, then stopped before the "
+                    "record count was written");
+            return e;
+        };
         for (std::int64_t start = kept; start < count; start += perBatch) {
             const std::int64_t n = std::min(perBatch, count - start);
             const auto bytes = static_cast<std::size_t>(n * rs);
             if (read(file, slotOffset(start), batch.data(), bytes) != std::int64_t(bytes))
-                return kRecordReadFailed;
-            std::vector<std::int64_t> moved;  // batch indexes of the kept records
+                return stopped(kRecordReadFailed);
+            std::vector<std::int64_t> keep;  // batch indexes of the kept records
             for (std::int64_t i = 0; i < n; ++i) {
                 if (next < t_.copies.size() && t_.copies[next].slot == start + i) {
                     ++next;
                     continue;
                 }
-                moved.push_back(i);
+                keep.push_back(i);
             }
-            const auto k = static_cast<std::int64_t>(moved.size());
+            const auto k = static_cast<std::int64_t>(keep.size());
             if (k == 0) continue;
             out.resize(static_cast<std::size_t>(k * rs));
             for (std::int64_t j = 0; j < k; ++j)
-                std::memcpy(out.data() + j * rs, batch.data() + moved[j] * rs,
+                std::memcpy(out.data() + j * rs, batch.data() + keep[j] * rs,
                             static_cast<std::size_t>(rs));
             if (kept + k >= start) {
                 // One write: the kept records, then the rest of the batch's
@@ -133,25 +142,29 @@ class Repairer {
                     out.insert(out.end(), old, old + rs);
                     negated(out.data() + (p - kept) * rs);
                 }
-                if (TableError e = write(file, slotOffset(kept), out.data(), out.size())) return e;
+                if (TableError e = write(file, slotOffset(kept), out.data(), out.size()))
+                    return stopped(e);
             } else {
                 // The records land wholly below the batch: they are written
                 // first (for a moment each is there twice, identical), then
                 // the batch's slots are marked deleted; should that fail, the
                 // written copies are marked deleted again.
-                if (TableError e = write(file, slotOffset(kept), out.data(), out.size())) return e;
+                if (TableError e = write(file, slotOffset(kept), out.data(), out.size()))
+                    return stopped(e);
+                moved = true;
                 for (std::int64_t i = 0; i < n; ++i) negated(batch.data() + i * rs);
                 if (TableError e = write(file, slotOffset(start), batch.data(), bytes)) {
                     for (std::int64_t j = 0; j < k; ++j) negated(out.data() + j * rs);
                     (void)write(file, slotOffset(kept), out.data(), out.size());
-                    return e;
+                    return stopped(e);
                 }
             }
+            moved = true;
             kept += k;
         }
         if (TableError e =
                 writeWord(file, layout::kRecordCountOffset, static_cast<std::int32_t>(kept)))
-            return e;
+            return stopped(e);
         for (const TableScan::Copy& c : t_.copies)
             changes_.push_back("removed record " + number(c.slot + 1) + ", a " +
                                (c.live ? "second" : "deleted") + " copy of record " +

@@ -37,7 +37,6 @@ class TableScan {
     };
 
     struct TableFacts {
-        bool usable = false;  // header and descriptors could be read
         std::int32_t recordSize = 0;
         std::int64_t dataStart = 0;
         std::int32_t count = 0;       // the header's record count

@@ -287,29 +287,6 @@ TEST_F(EdbtoolRepair, AStoppedAppendIsAWarningAndRepairUndoesIt) {
     EXPECT_EQ(r.out, report({"nothing to repair"}));
 }
 
-TEST_F(EdbtoolRepair, FreeListLeftoversAreWarningsThatRepairMends) {
-    build(true);
-    const std::string before = bothFiles();
-    const std::string records = dump();
-    patchMemo(kFreeCount, 3);
-    ToolResult r = check();
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, report({"warning: the free list holds 2 blocks but the header counts 3",
-                             "no damage found; 1 warning: run edbtool repair"}));
-    EXPECT_EQ(repair().out, report({"set the free block count from 3 to 2", "repaired"}));
-    EXPECT_EQ(bothFiles(), before);
-
-    patchMemo(kFirstFree, 0);
-    patchMemo(kFreeCount, 0);
-    r = check();
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, report({"warning: blocks 2 to 3 are neither free nor in any chain",
-                             "no damage found; 1 warning: run edbtool repair"}));
-    EXPECT_EQ(repair().out, report({"put leaked blocks 2 to 3 on the free list", "repaired"}));
-    EXPECT_EQ(bothFiles(), before);
-    EXPECT_EQ(dump(), records);
-}
-
 TEST_F(EdbtoolRepair, DamageIsRefusedAndNothingChanges) {
     build(false);
     patchMemo(nextOf(3), 1);

@@ -16,9 +16,10 @@ namespace tables::testing {
 namespace {
 
 constexpr std::int32_t kMax = 16 << 20;
-// Far below anything a huge header would make the reader allocate, far above
-// what reading a header and a few descriptors takes.
-constexpr std::size_t kSmallAllocation = 256 * 1024;
+// Far below anything a huge header would make the reader allocate, above what
+// reading a header and a few descriptors takes (the keystreams kept for a
+// password come 64 pages, 256 KiB, at a time).
+constexpr std::size_t kSmallAllocation = 2 << 20;
 
 class LayoutTest : public TableTest {
   protected:

@@ -442,16 +442,6 @@ TEST_F(RefusalTest, AChainRunningIntoTheFreeList) {
                   "\"m\"");
 }
 
-TEST_F(RefusalTest, AFreeCountBelowTheList) {
-    TableFile t;
-    ASSERT_TRUE(t.open(at("r"), kPw));
-    ASSERT_TRUE(t.goTo(3));
-    ASSERT_TRUE(t.write({TableValue(), TableValue::text("short")}));
-    t.close();
-    patchMemo(20, 1);
-    expectRefused(kNotAMemoFile, "damage: the free list holds 2 blocks but the header counts 1");
-}
-
 TEST_F(RefusalTest, TooFewSlotsForTheCount) {
     patchTable(16, 7);
     expectRefused(kTableSizeWrong,
