@@ -353,24 +353,25 @@ std::int64_t readPlain(File& file, Scrambler& scrambler, std::int64_t offset, vo
 // The descriptor rules that concern one field alone; true when it passes.
 bool checkDescriptor(std::size_t index, const RawDescriptor& d, std::int32_t recordSize,
                      Faults& faults) {
-    const std::string label = fieldLabel(index, d.name);
+    // Named only when refused: every open passes through here.
+    auto label = [&] { return fieldLabel(index, d.name); };
     if (!d.hasNul) {
-        faults.add(kNotATable, label + ": the name has no NUL within 17 bytes");
+        faults.add(kNotATable, label() + ": the name has no NUL within 17 bytes");
         return false;
     }
     if (!validType(d.type)) {
-        faults.add(kNotATable, label + ": unknown type " + number(d.type));
+        faults.add(kNotATable, label() + ": unknown type " + number(d.type));
         return false;
     }
     const bool text = d.type == static_cast<std::int32_t>(FieldType::Text);
     if (text && (d.width < 1 || d.width > kMaxTextWidth)) {
-        faults.add(kNotATable, label + ": text width " + number(d.width) + " is outside 1 to " +
+        faults.add(kNotATable, label() + ": text width " + number(d.width) + " is outside 1 to " +
                                    number(kMaxTextWidth));
         return false;
     }
     if (d.offset < kRecordIdSize) {
         faults.add(kNotATable,
-                   label + ": offset " + number(d.offset) + " lies inside the record id");
+                   label() + ": offset " + number(d.offset) + " lies inside the record id");
         return false;
     }
     FieldDescriptor f;
@@ -378,7 +379,7 @@ bool checkDescriptor(std::size_t index, const RawDescriptor& d, std::int32_t rec
     f.width = text ? d.width : 0;
     const std::int64_t end = std::int64_t(d.offset) + fieldSize(f);
     if (end > recordSize) {
-        faults.add(kNotATable, label + ": bytes " + number(d.offset) + " to " + number(end - 1) +
+        faults.add(kNotATable, label() + ": bytes " + number(d.offset) + " to " + number(end - 1) +
                                    " reach past the record size " + number(recordSize));
         return false;
     }
@@ -508,6 +509,7 @@ TableError readTableStructure(File& file, Scrambler& scrambler, std::string_view
     std::uint8_t piece[kPiece * kDescriptorSize];
     out.fields.clear();
     out.usable.clear();
+    out.fields.reserve(static_cast<std::size_t>(std::min(out.fieldCount, kPiece)));
     out.hasMemo = false;
     for (std::int32_t first = 0; first < out.fieldCount; first += kPiece) {
         const std::int32_t n = std::min(kPiece, out.fieldCount - first);

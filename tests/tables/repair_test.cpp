@@ -98,7 +98,7 @@ class RepairTest : public TableTest {
     static std::vector<TableValue> values(int i) {
         return {TableValue::integer(i), TableValue::text(memoText(i)),
                 TableValue::bytes(std::string(std::size_t(i * 7), char(i))),
-                TableValue::text("r" + std::to_string(i))};
+                TableValue::text(std::to_string(i).append("r"))};
     }
 
     // Table "r": n integer, m memo, b byte set, t text. With the default
