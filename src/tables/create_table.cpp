@@ -44,18 +44,19 @@ TableError createTable(std::string_view fileName, std::string_view password,
         const FieldDescriptor& f = fields[i];
         if (!layout::validNewFieldName(f.name)) return kBadFieldName;
         if (!layout::validType(static_cast<std::int32_t>(f.type))) return kBadFieldType;
-        if (f.type == FieldType::Text && f.width < 1) return kBadFieldSize;
+        if (f.type == FieldType::Text && (f.width < 1 || f.width > layout::kMaxTextWidth))
+            return kBadFieldSize;
         for (std::size_t k = 0; k < i; ++k)
             if (layout::sameFieldName(fields[k].name, f.name)) return kDuplicateFieldName;
         recordSize += fieldSize(f);
-        if (recordSize > INT32_MAX) return kBadFieldSize;
+        // open() refuses larger records: no sound file has them.
+        if (recordSize > layout::kMaxRecordSize) return kBadFieldSize;
         hasMemo = hasMemo || layout::isMemoType(f.type);
     }
 
     FileSystem& fs = currentFileSystem();
-    const std::string path =
-        fs.resolveCase(fs.absolutePath(layout::withDefaultExtension(fileName)));
-    const std::string memoPath = fs.resolveCase(layout::replaceExtension(path, "EDT"));
+    const std::string path = layout::tableFilePath(fs, fileName);
+    const std::string memoPath = layout::memoFilePath(fs, path);
     if (exists(fs, path)) return kCreateFailed;
     if (hasMemo && exists(fs, memoPath)) return kMemoCreateFailed;
 

@@ -107,16 +107,6 @@ class ScopeExit {
     F f_;
 };
 
-bool sameDigest(const std::uint8_t* stored, const std::string& digest) {
-    for (std::size_t i = 0; i < digest.size(); ++i) {
-        auto a = stored[i], b = static_cast<std::uint8_t>(digest[i]);
-        if (a >= 'A' && a <= 'Z') a = std::uint8_t(a + 32);
-        if (b >= 'A' && b <= 'Z') b = std::uint8_t(b + 32);
-        if (a != b) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 // ------------------------------------------------------------ Impl helpers
@@ -346,8 +336,7 @@ Status TableFile::open(std::string_view fileName, std::string_view password, Ope
     if (impl_ && impl_->callbackDepth > 0) return failed(kOpenFailed);
     FileSystem& fs = currentFileSystem();
 
-    path = fs.absolutePath(layout::withDefaultExtension(fileName));
-    path = fs.resolveCase(path);
+    path = layout::tableFilePath(fs, fileName);
     const std::string key = registryKeyOf(path);
     if (!reservePath(key)) return failed(kAlreadyOpen);
 
@@ -370,83 +359,34 @@ Status TableFile::open(std::string_view fileName, std::string_view password, Ope
     RangeLockGuard wholeTable;
     if (TableError e = wholeTable.acquire(im->locks, 0, layout::kWholeRange)) return failed(e);
 
-    // Header.
-    std::uint8_t header[layout::kHeaderSize];
-    std::int64_t got = im->readPlain(0, header, sizeof header);
-    if (got < 0) return failed(static_cast<TableError>(got));
-    if (got != layout::kHeaderSize) return failed(kNotATable);
-    if (std::memcmp(header, layout::kMagicPlain, 4) == 0) {
-        if (!password.empty()) return failed(kWrongPassword);
-    } else if (std::memcmp(header, layout::kMagicProtected, 4) == 0) {
-        if (password.empty()) return failed(kWrongPassword);
-        if (!sameDigest(header + layout::kDigestOffset, passwordDigestText(password)))
-            return failed(kWrongPassword);
-    } else {
-        return failed(kNotATable);
-    }
-    std::int32_t count = getI32(header + layout::kRecordCountOffset);
-    const std::int32_t nextId = getI32(header + layout::kNextIdOffset);
-    const std::int32_t recordSize = getI32(header + layout::kRecordSizeOffset);
-    // A slot must at least hold its record id.
-    if (recordSize < 4 || count < 0 || nextId < 1) return failed(kNotATable);
-    im->version = getI32(header + layout::kVersionOffset);
-    if (im->version > layout::kVersion) return failed(kVersionTooNew);
-    im->recordSize = recordSize;
-
-    // Field count and descriptors; the count is checked against the file's
-    // length before anything is allocated for it.
-    std::uint8_t countBytes[4];
-    if (im->readPlain(layout::kFieldCountOffset, countBytes, 4) != 4) return failed(kNotATable);
-    const std::int32_t fieldCount = getI32(countBytes);
-    if (fieldCount <= 0) return failed(kNotATable);
-    const std::int64_t descriptorBytes = std::int64_t(fieldCount) * layout::kDescriptorSize;
-    std::int64_t length = im->file->size();
-    if (length < 0) return failed(static_cast<TableError>(length));
-    if (length < layout::kDescriptorsOffset + descriptorBytes) return failed(kNotATable);
-    std::vector<std::uint8_t> descriptors;
-    try {
-        descriptors.resize(static_cast<std::size_t>(descriptorBytes));
-    } catch (const std::bad_alloc&) {
-        return failed(kAllocationFailed);
-    }
-    if (im->readPlain(layout::kDescriptorsOffset, descriptors.data(), descriptors.size()) !=
-        descriptorBytes)
-        return failed(kNotATable);
-    im->dataStart = layout::kDescriptorsOffset + descriptorBytes;
+    // Header and descriptors, every rule checked before the file is changed
+    // or anything is sized by them.
+    layout::Faults faults(false);
+    layout::TableStructure s;
+    if (TableError e = layout::readTableStructure(*im->file, im->scrambler, password, faults, s))
+        return failed(e);
+    std::int32_t count = s.header.recordCount;
+    im->version = s.header.version;
+    im->recordSize = s.header.recordSize;
+    im->dataStart = s.dataStart;
 
     // Size repair.
-    const std::int64_t slots = (length - im->dataStart) / recordSize;
+    const std::int64_t slots = (s.fileLength - im->dataStart) / im->recordSize;
     if (slots < count) {
-        if (options.readOnly) return failed(kTableSizeWrong);
+        if (options.readOnly) {
+            layout::checkTableLength(s, faults);
+            return failed(faults.firstCode());
+        }
         count = static_cast<std::int32_t>(slots);
         std::uint8_t word[4];
         putI32(word, count);
         if (TableError e = im->writePlain(layout::kRecordCountOffset, word, 4)) return failed(e);
         if (TableError e = im->file->truncate(im->slotOffset(count))) return failed(e);
-    } else if (!options.readOnly && length != im->slotOffset(count)) {
+    } else if (!options.readOnly && s.fileLength != im->slotOffset(count)) {
         if (TableError e = im->file->truncate(im->slotOffset(count))) return failed(e);
     }
 
-    // Descriptors.
-    im->fields.reserve(static_cast<std::size_t>(fieldCount));
-    bool hasMemo = false;
-    for (std::int32_t i = 0; i < fieldCount; ++i) {
-        const std::uint8_t* d = descriptors.data() + std::int64_t(i) * layout::kDescriptorSize;
-        const void* nul = std::memchr(d, 0, layout::kNameBytes);
-        const std::int32_t type = getI32(d + 20), offset = getI32(d + 24), width = getI32(d + 28);
-        if (!nul || offset < 0 || !layout::validType(type)) return failed(kNotATable);
-        FieldDescriptor f;
-        f.name.assign(reinterpret_cast<const char*>(d), static_cast<const std::uint8_t*>(nul) - d);
-        f.type = static_cast<FieldType>(type);
-        f.offset = offset;
-        f.width = f.type == FieldType::Text ? width : 0;
-        if (f.type == FieldType::Text && width < 1) return failed(kNotATable);
-        // A field must lie inside the record, or reading it would run into
-        // the next slot (or past the buffer).
-        if (std::int64_t(offset) + fieldSize(f) > recordSize) return failed(kNotATable);
-        hasMemo = hasMemo || layout::isMemoType(f.type);
-        im->fields.push_back(std::move(f));
-    }
+    im->fields = std::move(s.fields);
     im->canonical.resize(im->fields.size());
     for (std::size_t i = 0; i < im->fields.size(); ++i) {
         std::size_t j = 0;
@@ -456,27 +396,31 @@ Status TableFile::open(std::string_view fileName, std::string_view password, Ope
 
     // Memo file.
     RangeLockGuard wholeMemo;
-    if (hasMemo) {
-        const std::string memoPath = fs.resolveCase(layout::replaceExtension(path, "EDT"));
+    if (s.hasMemo) {
+        const std::string memoPath = layout::memoFilePath(fs, path);
         im->memoFile = fs.open(memoPath, request, &error);
         if (!im->memoFile) return failed(kMemoOpenFailed);
         im->memoLocks = LockSet(im->memoFile.get(), locking);
         if (TableError e = wholeMemo.acquire(im->memoLocks, 0, layout::kWholeRange))
             return failed(e);
-        MemoHeader h;
-        if (MemoFile::readHeader(*im->memoFile, im->scrambler, h) != kOk)
-            return failed(kMemoOpenFailed);
-        if (std::memcmp(h.raw, layout::kMagicMemo, 4) != 0 || h.blockCount < 1 || h.freeCount < 0 ||
-            h.freeCount > h.blockCount - 1 || h.firstFree < 0 || h.firstFree > h.blockCount - 1)
-            return failed(kMemoOpenFailed);
-        if (h.version != im->version) return failed(kMemoVersionMismatch);
+        layout::MemoHeaderWords h;
+        if (TableError e =
+                layout::readMemoHeader(*im->memoFile, im->scrambler, im->version, faults, h))
+            return failed(e);
         const std::int64_t memoLength = im->memoFile->size();
         if (memoLength < 0) return failed(kMemoOpenFailed);
+        // Only a count above the file's whole blocks is lowered (a read-only
+        // open refuses it). Whole blocks beyond the count are left alone: a
+        // memo write that failed part-way leaves them, and counting them in
+        // would make them belong to nothing for good.
         const std::int64_t blocks = memoLength / layout::kBlockSize;
-        if (blocks < h.blockCount && options.readOnly) return failed(kNotAMemoFile);
-        if (!options.readOnly && blocks != h.blockCount) {
+        if (blocks < h.blockCount) {
+            if (options.readOnly) {
+                layout::checkMemoLength(memoLength, h, faults);
+                return failed(faults.firstCode());
+            }
             std::uint8_t word[4];
-            putI32(word, static_cast<std::int32_t>(std::min<std::int64_t>(blocks, INT32_MAX)));
+            putI32(word, static_cast<std::int32_t>(blocks));
             im->scrambler.apply(layout::kMemoBlockCountOffset, word, 4);
             if (im->memoFile->writeAt(layout::kMemoBlockCountOffset, word, 4) != kOk)
                 return failed(kMemoOpenFailed);

@@ -213,8 +213,9 @@ TEST_F(OpenTest, FieldCountAndDescriptors) {
               -22);
     EXPECT_EQ(edited([](Bytes& b) { put32(b, 140, 5); }), -22);
     EXPECT_EQ(edited([](Bytes& b) { put32(b, 140, 0x7FFFFFFF); }), -22);
-    // Fields may overlap the id or each other: the format allows it.
-    EXPECT_EQ(edited([](Bytes& b) { put32(b, 140, 0); }), 0);
+    // Offsets 0 to 3 hold the record id: a field there would overwrite it.
+    for (const std::int32_t offset : {0, 1, 3})
+        EXPECT_EQ(edited([&](Bytes& b) { put32(b, 140, offset); }), -22) << offset;
 }
 
 TEST_F(OpenTest, EveryTruncationOfAHeaderIsRefused) {
@@ -318,14 +319,23 @@ TEST_F(MemoOpenTest, MemoBlockCountFollowsTheFileLength) {
     EXPECT_EQ(withMemo(shortMemo), 0);
     EXPECT_EQ(readPlain(dir / "m.EDT", "k"),
               concat({memoHeaderBlock(2, 0, 0), memoBlock(0, 0, "x")}));
-    // More blocks present than counted (and a partial block): the count grows
-    // to the whole blocks on a writable open, not on a read-only one.
+    // More blocks present than counted (and a partial block): a memo write
+    // that stopped left them, nothing refers to them. No open counts them in
+    // (they would belong to nothing for good); the next block taken from the
+    // end of the file reuses the first of them.
     const Bytes longMemo = concat({memoHeaderBlock(1, 0, 0), memoBlock(0, 0, "x"), Bytes(100, 0)});
     EXPECT_EQ(withMemo(longMemo, ro), 0);
     EXPECT_EQ(readPlain(dir / "m.EDT", "k"), longMemo);
     EXPECT_EQ(withMemo(longMemo), 0);
-    EXPECT_EQ(readPlain(dir / "m.EDT", "k"),
-              concat({memoHeaderBlock(2, 0, 0), memoBlock(0, 0, "x"), Bytes(100, 0)}));
+    EXPECT_EQ(readPlain(dir / "m.EDT", "k"), longMemo);
+    TableFile t;
+    ASSERT_TRUE(t.open(at("m"), "k"));
+    ASSERT_TRUE(t.append({TableValue::text("new")}));
+    t.close();
+    const Bytes after = readPlain(dir / "m.EDT", "k");
+    ASSERT_GE(after.size(), 1024u);
+    EXPECT_EQ(Bytes(after.begin(), after.begin() + 1024),
+              concat({memoHeaderBlock(2, 0, 0), memoBlock(0, 0, "new")}));
 }
 
 TEST_F(MemoOpenTest, AFailedMemoCheckLeavesNothingOpen) {

@@ -65,7 +65,8 @@ const char* usageText() {
            "  edbtool write  FILE RECORD [--password P] JSON_ARRAY\n"
            "  edbtool delete FILE RECORD [--password P]\n"
            "  edbtool purge  FILE [--password P]\n"
-           "  edbtool check  FILE [--password P]\n";
+           "  edbtool check  FILE [--password P]\n"
+           "  edbtool repair FILE [--password P]\n";
 }
 
 }  // namespace edbtool

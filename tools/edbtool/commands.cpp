@@ -5,14 +5,16 @@
 #include <string>
 #include <string_view>
 
-#include "check.h"
 #include "command_line.h"
 #include "edbtool.h"
 #include "failure.h"
+#include "file_io.h"
 #include "gbk.h"
-#include "raw_file.h"
+#include "scramble.h"
 #include "system_tables.h"
+#include "table_check.h"
 #include "table_file.h"
+#include "table_layout.h"
 #include "values.h"
 
 namespace edbtool {
@@ -45,6 +47,11 @@ struct Context {
         return *gbk;
     }
 };
+
+// The table file a name stands for, as open() resolves it.
+std::string tableFilePath(std::string_view name) {
+    return tables::layout::tableFilePath(tables::currentFileSystem(), name);
+}
 
 void expectPositionals(const CommandLine& cl, std::size_t n, const char* shape) {
     if (cl.positionals.size() != n) throw UsageError{"usage: edbtool " + cl.command + " " + shape};
@@ -130,7 +137,7 @@ int cmdCreate(const Context& ctx) {
     for (std::size_t i = 1; i < ctx.cl.positionals.size(); ++i) {
         FieldDescriptor f = parseFieldSpec(ctx, ctx.cl.positionals[i]);
         recordSize += tables::fieldSize(f);
-        if (recordSize > std::numeric_limits<std::int32_t>::max()) ctx.fail(tables::kBadFieldSize);
+        if (recordSize > tables::layout::kMaxRecordSize) ctx.fail(tables::kBadFieldSize);
         // Field names are looked up without regard to case, so such twins
         // could never both be read.
         for (const auto& g : fields) {
@@ -206,24 +213,31 @@ int cmdInfo(const Context& ctx) {
     const std::int64_t dataStart = table.dataStart();
     table.close();
 
-    auto raw = RawFile::open(path, error);
+    // The header words the operations do not show, read by the same rules
+    // open() applied.
+    tables::FileSystem& fs = tables::currentFileSystem();
+    tables::FileOpenRequest request;
+    request.readOnly = true;
+    const std::string password = ctx.password();
+    tables::Scrambler scrambler(password);
+    auto raw = fs.open(path, request, &error);
     if (!raw) ctx.fail(error);
-    unsigned char h[112] = {};
-    raw->read(0, h, 4);
-    const bool isProtected = std::string_view(reinterpret_cast<char*>(h), 4) == "WCDB";
-    if (isProtected) raw->setPassword(ctx.password());
-    if (raw->read(0, h, sizeof h) != static_cast<std::int64_t>(sizeof h))
-        ctx.fail(tables::kNotATable);
+    tables::layout::Faults faults(false);
+    tables::layout::TableStructure structure;
+    if (const auto e =
+            tables::layout::readTableStructure(*raw, scrambler, password, faults, structure))
+        ctx.fail(e);
+    const tables::layout::TableHeader& h = structure.header;
 
     auto& out = ctx.out;
     out << "file: " << path << '\n'
-        << "magic: " << (isProtected ? "WCDB (protected)" : "WEDB (no password)") << '\n';
+        << "magic: " << (h.isProtected() ? "WCDB (protected)" : "WEDB (no password)") << '\n';
     char version[16];
-    std::snprintf(version, sizeof version, "0x%08x", static_cast<unsigned>(wordAt(h + 4)));
+    std::snprintf(version, sizeof version, "0x%08x", static_cast<unsigned>(h.version));
     out << "version: " << version << '\n'
         << "records: " << count << " (" << count - deleted << " live, " << deleted
         << " marked deleted)\n"
-        << "next record id: " << wordAt(h + 20) << '\n'
+        << "next record id: " << h.nextId << '\n'
         << "record size: " << recordSize << '\n'
         << "data start: " << dataStart << '\n'
         << "fields: " << fields.size() << '\n';
@@ -232,20 +246,16 @@ int cmdInfo(const Context& ctx) {
         out << "  " << i + 1 << ' ' << convert::gbkToUtf8(f.name) << ' ' << typeName(f.type)
             << " offset " << f.offset << " size " << tables::fieldSize(f) << '\n';
     }
-    const bool hasMemo = std::any_of(fields.begin(), fields.end(), [](const FieldDescriptor& f) {
-        return f.type == FieldType::Bytes || f.type == FieldType::Memo;
-    });
-    if (hasMemo) {
-        const std::string memoPath = memoFilePath(path);
-        auto memo = RawFile::open(memoPath, error);
+    if (structure.hasMemo) {
+        const std::string memoPath = tables::layout::memoFilePath(fs, path);
+        auto memo = fs.open(memoPath, request, &error);
         if (!memo) ctx.fail(tables::kMemoOpenFailed);
-        if (isProtected) memo->setPassword(ctx.password());
-        unsigned char m[32] = {};
-        if (memo->read(0, m, sizeof m) != static_cast<std::int64_t>(sizeof m))
-            ctx.fail(tables::kMemoOpenFailed);
+        tables::layout::MemoHeaderWords m;
+        if (const auto e = tables::layout::readMemoHeader(*memo, scrambler, h.version, faults, m))
+            ctx.fail(e);
         out << "memo file: " << memoPath << '\n'
-            << "memo blocks: " << wordAt(m + 16) << " (" << wordAt(m + 20) << " free, first free "
-            << wordAt(m + 24) << ")\n";
+            << "memo blocks: " << m.blockCount << " (" << m.freeCount << " free, first free "
+            << m.firstFree << ")\n";
     }
     return 0;
 }
@@ -318,12 +328,47 @@ int cmdDump(const Context& ctx) {
     return 0;
 }
 
+// Damage as "FILE: text", what repair mends as "FILE: warning: text".
+void printFindings(const Context& ctx, const std::vector<tables::Finding>& findings) {
+    for (const auto& f : findings) {
+        ctx.out << ctx.file << ": " << (f.severity == tables::Severity::Damage ? "" : "warning: ")
+                << f.text << '\n';
+    }
+}
+
 int cmdCheck(const Context& ctx) {
     expectPositionals(ctx.cl, 1, "check FILE [--password P]");
-    const auto problems = checkTable(ctx.file, ctx.password());
-    for (const auto& p : problems) ctx.out << ctx.file << ": " << p.text << '\n';
-    if (!problems.empty()) ctx.fail(problems.front().code);
-    ctx.out << ctx.file << ": no problems found\n";
+    tables::CheckReport report;
+    if (const tables::Status s = tables::checkTable(ctx.file, ctx.password(), report); !s)
+        ctx.fail(s);
+    printFindings(ctx, report.findings);
+    if (report.damaged()) ctx.fail(report.damageCode());
+    const std::size_t n = report.findings.size();
+    if (n == 0) {
+        ctx.out << ctx.file << ": no problems found\n";
+    } else {
+        ctx.out << ctx.file << ": no damage found; " << n << (n == 1 ? " warning" : " warnings")
+                << ": run edbtool repair\n";
+    }
+    return 0;
+}
+
+int cmdRepair(const Context& ctx) {
+    expectPositionals(ctx.cl, 1, "repair FILE [--password P]");
+    tables::RepairReport report;
+    const tables::Status s = tables::repairTable(ctx.file, ctx.password(), report);
+    const bool refused = std::any_of(
+        report.findings.begin(), report.findings.end(),
+        [](const tables::Finding& f) { return f.severity == tables::Severity::Damage; });
+    if (refused) {
+        printFindings(ctx, report.findings);
+        ctx.out << ctx.file
+                << ": repair refused: repair cannot mend this damage safely; nothing was changed\n";
+        ctx.fail(s);
+    }
+    for (const auto& change : report.changes) ctx.out << ctx.file << ": " << change << '\n';
+    if (!s) ctx.fail(s);
+    ctx.out << ctx.file << (report.changes.empty() ? ": nothing to repair\n" : ": repaired\n");
     return 0;
 }
 
@@ -386,9 +431,9 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             return cl.help ? 0 : 1;
         }
         static const std::pair<std::string_view, int (*)(const Context&)> kCommands[] = {
-            {"create", cmdCreate}, {"init", cmdInit},     {"info", cmdInfo},
-            {"dump", cmdDump},     {"append", cmdAppend}, {"write", cmdWrite},
-            {"delete", cmdDelete}, {"purge", cmdPurge},   {"check", cmdCheck}};
+            {"create", cmdCreate}, {"init", cmdInit},    {"info", cmdInfo},     {"dump", cmdDump},
+            {"append", cmdAppend}, {"write", cmdWrite},  {"delete", cmdDelete}, {"purge", cmdPurge},
+            {"check", cmdCheck},   {"repair", cmdRepair}};
         const auto* command = std::find_if(std::begin(kCommands), std::end(kCommands),
                                            [&](const auto& c) { return c.first == cl.command; });
         if (command == std::end(kCommands)) throw UsageError{"unknown command " + cl.command};
