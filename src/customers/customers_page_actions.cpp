@@ -231,10 +231,10 @@ void CustomersPageActions::deleteCustomer() {
                  text::kDeleteFailed);
 }
 
-void CustomersPageActions::finishChange(ChangeResult result, const char* done,
-                                        const char* failed) {
+void CustomersPageActions::finishChange(ChangeResult result, const char* done, const char* failed) {
     switch (result) {
         case ChangeResult::OpenFailed:
+        case ChangeResult::ReadFailed:
             message(text::kTableNotOpened, ui::MessageIcon::Error);
             return;
         case ChangeResult::WriteFailed:

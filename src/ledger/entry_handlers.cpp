@@ -61,8 +61,10 @@ void LedgerPages::refreshEntryList() {
 
     LedgerFilter filter;
     filter.days = DayRange::singleDay(convert::datePart(entry_->日期框1->value()));
+    // A table that cannot be read to the end leaves the list empty, as one
+    // that cannot be opened does: a part of the day would show a wrong total.
     const ScanResult found = findRecords(filter);
-    if (!found.opened) {
+    if (!found.ok()) {
         show(text::kTableNotRead, ui::MessageIcon::Error);
         return;
     }
@@ -76,10 +78,13 @@ void LedgerPages::refreshEntryList() {
                      ui::fromGbk(rec.事件), ui::fromGbk(convert::numberToText(rec.金额)),
                      statusCellText(rec.状态), ui::fromGbk(rec.备注)},
                     rec.状态 ? 1 : 0);
-        state_.entryRowMap[r++] = row.recordNumber;
+        state_.entryRowMap[r] = row.recordNumber;
+        state_.entryRowIds[r++] = row.recordId;
     }
     // No map entry outlives the rows it was written for.
     std::fill(state_.entryRowMap.begin() + static_cast<std::ptrdiff_t>(r), state_.entryRowMap.end(),
+              0);
+    std::fill(state_.entryRowIds.begin() + static_cast<std::ptrdiff_t>(r), state_.entryRowIds.end(),
               0);
 
     entry_->合计标签->setText(QString());
@@ -135,12 +140,17 @@ void LedgerPages::saveEntry() {
                               *remark,
                               p.单选框已结->isChecked()};
     if (state_.modifyMode) {
-        const std::int32_t number = static_cast<std::size_t>(row) < kMaxListRows
-                                        ? state_.entryRowMap[static_cast<std::size_t>(row)]
-                                        : 0;
-        const LedgerStatus status = writeRecord(number, record);
-        if (status == LedgerStatus::OpenFailed) {
+        const LedgerStatus status = writeRecord(state_.entryRecord(row), record);
+        if (status == LedgerStatus::OpenFailed || status == LedgerStatus::ReadFailed) {
             show(text::kTableNotRead, ui::MessageIcon::Error);
+            return;
+        }
+        if (status == LedgerStatus::RecordGone) {
+            // Deleted elsewhere since the list was filled: the refilled list
+            // shows what is there now, and modify mode ends with the row.
+            show(text::kRecordChanged, ui::MessageIcon::Warning);
+            refreshEntryList();
+            if (state_.modifyMode) cancelModify();
             return;
         }
         if (status != LedgerStatus::Ok) {
@@ -206,7 +216,7 @@ void LedgerPages::refreshHistory() {
     filter.item = state_.historyItem;
     const ScanResult found = findRecords(filter, std::numeric_limits<std::size_t>::max(),
                                          [] { QCoreApplication::processEvents(); });
-    if (!found.opened || generation != historyGeneration_ || !entry_) return;
+    if (!found.ok() || generation != historyGeneration_ || !entry_) return;
 
     QString history;
     for (const FoundRecord& row : found.rows) {
@@ -260,14 +270,13 @@ void LedgerPages::deleteEntry() {
         list.clearRowSelection();
         return;
     }
-    const std::int32_t number = static_cast<std::size_t>(row) < kMaxListRows
-                                    ? state_.entryRowMap[static_cast<std::size_t>(row)]
-                                    : 0;
-    if (deleteRecord(number) == LedgerStatus::OpenFailed) {
+    const LedgerStatus status = deleteRecord(state_.entryRecord(row));
+    if (status == LedgerStatus::OpenFailed || status == LedgerStatus::ReadFailed) {
         show(text::kTableNotRead, ui::MessageIcon::Error);
         list.clearRowSelection();
         return;
     }
+    if (status == LedgerStatus::RecordGone) show(text::kRecordChanged, ui::MessageIcon::Warning);
     list.clearRowSelection();
     // A purge renumbers the records: neither list may keep the old numbers.
     refreshEntryList();

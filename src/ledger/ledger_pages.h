@@ -31,6 +31,7 @@ inline constexpr const char* kBadAmount = "请正确填写金额！";
 inline constexpr const char* kNoStatus = "请选择结账状态！";
 inline constexpr const char* kModified = "修改成功！";
 inline constexpr const char* kNotSaved = "记账数据没有保存成功！";
+inline constexpr const char* kRecordChanged = "该记录已被更改或删除，请重新查询！";
 inline constexpr const char* kNotGbk = "内容中的字符“%1”无法保存，请修改！";
 inline constexpr const char* kNoKeyword = "请输入关键字！";
 inline constexpr const char* kNothingFound = "无信息！";
@@ -49,7 +50,7 @@ void sortByColumn(ui::ReportList& list, int column, SortOrder order);
 
 class LedgerPages : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit LedgerPages(LedgerState& state = ledgerState(), QObject* parent = nullptr);
 
     // Page created: binds the events, then refreshEntryList. The shell fills
@@ -84,7 +85,7 @@ public:
     // print preview opens.
     void printDeliveryNote();
 
-private:
+  private:
     enum class QueryKind { Keyword = 1, DateRange = 2, Combined = 3 };
     void runQuery(QueryKind kind);
     void writeSelectedStatus(bool settled);

@@ -86,8 +86,10 @@ void LedgerPages::runQuery(QueryKind kind) {
     p.按钮未结->setEnabled(true);
 
     filter.matchNothing = matchesNothing;
+    // A table that cannot be read to the end is reported as one that cannot
+    // be opened, with the list empty: a part of it would give a wrong total.
     const ScanResult found = findRecords(filter);
-    if (!found.opened) {
+    if (!found.ok()) {
         show(text::kTableNotRead, ui::MessageIcon::Error);
         return;
     }
@@ -102,9 +104,12 @@ void LedgerPages::runQuery(QueryKind kind) {
                      ui::fromGbk(convert::numberToText(rec.金额)), statusCellText(rec.状态),
                      ui::fromGbk(rec.备注)},
                     rec.状态 ? 1 : 0);
-        state_.queryRowMap[r++] = row.recordNumber;
+        state_.queryRowMap[r] = row.recordNumber;
+        state_.queryRowIds[r++] = row.recordId;
     }
     std::fill(state_.queryRowMap.begin() + static_cast<std::ptrdiff_t>(r), state_.queryRowMap.end(),
+              0);
+    std::fill(state_.queryRowIds.begin() + static_cast<std::ptrdiff_t>(r), state_.queryRowIds.end(),
               0);
     list.setUpdatesEnabled(true);
 
@@ -199,16 +204,18 @@ void LedgerPages::writeSelectedStatus(bool settled) {
         show(settled ? text::kSelectToSettle : text::kSelectToUnsettle, ui::MessageIcon::Warning);
         return;
     }
-    std::vector<std::int32_t> numbers;
-    for (int row : list.selectedRows()) {
-        if (static_cast<std::size_t>(row) < kMaxListRows) {
-            numbers.push_back(state_.queryRowMap[static_cast<std::size_t>(row)]);
-        }
-    }
-    if (writeStatus(numbers, settled) == LedgerStatus::OpenFailed) {
+    // The rows stand where the map describes them: the buttons are disabled
+    // while the list is sorted by anything but "序".
+    std::vector<RecordRef> records;
+    for (int row : list.selectedRows()) records.push_back(state_.queryRecord(row));
+    const LedgerStatus status = writeStatus(records, settled);
+    if (status == LedgerStatus::OpenFailed || status == LedgerStatus::ReadFailed) {
         show(text::kTableNotRead, ui::MessageIcon::Error);
         return;
     }
+    // One of them was deleted elsewhere: nothing was written, and the list is
+    // filled again for the operator to choose anew.
+    if (status == LedgerStatus::RecordGone) show(text::kRecordChanged, ui::MessageIcon::Warning);
     rerunLastQuery();
     if (entry_ && entry_->超级列表框记账->rowCount() > 0) refreshEntryList();
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "table_schema.h"
+
 namespace settings {
 
 struct Settings {
@@ -39,11 +41,9 @@ inline constexpr std::array<bool Settings::*, kSwitchCount> kSwitchMembers = {
     &Settings::askLoginPassword,   &Settings::askQueryPassword,  &Settings::askCustomerPassword};
 Switches switchesOf(const Settings& s);
 
-// The table and its field names (UTF-8; the table holds them as GBK).
-inline constexpr std::string_view kSettingsFile = "设置.edb";
-inline constexpr std::array<std::string_view, 14> kFieldNames = {
-    "密码",     "记账录入", "记账日期", "记账修改删除", "统计模糊", "统计时间", "统计组合",
-    "客户添加", "客户修改", "客户删除", "登录密码",     "查询密码", "客户密码", "皮肤号"};
+// The table; its fields are those of schema::settings, in that order.
+inline constexpr std::string_view kSettingsFile = schema::settings::kTable.fileName;
+static_assert(schema::settings::kSwitchCount == kSwitchCount);
 
 // Reads record 1 of the settings table. When the table cannot be opened the
 // result is the empty record (no password, every switch off) and nothing is

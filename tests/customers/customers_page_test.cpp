@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QTest>
 
+#include "../support/record_held_elsewhere.h"
 #include "appearance.h"
 #include "controls.h"
 #include "customer_tables.h"
@@ -167,6 +168,18 @@ TEST_F(CustomersPageTest, UnreadableLedgerLeavesNoEarlierSumsUnderTheNewName) {
     std::filesystem::remove(fsPath(ledgerTable()));
     pick(1);
     EXPECT_EQ(statement(), (QStringList{"乙", "0", "0", "0"}));
+    EXPECT_EQ(dialogs_.messages(),
+              (QList<RecordedMessage>{msg(text::kLedgerNotOpened, MessageIcon::Error)}));
+}
+
+TEST_F(CustomersPageTest, ALedgerRecordHeldElsewhereGivesTheMessageNotAWrongStatement) {
+    makeCustomerTable({person("甲")});
+    makeLedger({{"甲", 4, true}, {"乙", 1, true}, {"甲", 6, false}});
+    open();
+    testing_support::RecordHeldElsewhere held(ledgerTable(), tables::kAccessPassword, 2);
+    pick(0);
+    // Not 10 from a part of the ledger: the labels stay at "0".
+    EXPECT_EQ(statement(), (QStringList{"甲", "0", "0", "0"}));
     EXPECT_EQ(dialogs_.messages(),
               (QList<RecordedMessage>{msg(text::kLedgerNotOpened, MessageIcon::Error)}));
 }
@@ -383,6 +396,19 @@ TEST_F(CustomersPageTest, RankingWithoutLedgerReportsIt) {
     ledgerOnOpen_ = false;
     open();
     const QString before = page_->标签全部已结->text();
+    actions_->buildSpendingRanking();
+    EXPECT_EQ(page_->超级列表框1->rowCount(), 0);
+    EXPECT_EQ(page_->标签全部已结->text(), before);
+    EXPECT_EQ(dialogs_.messages(),
+              (QList<RecordedMessage>{msg(text::kLedgerNotOpened, MessageIcon::Error)}));
+}
+
+TEST_F(CustomersPageTest, RankingWithALedgerRecordHeldElsewhereReportsItAndListsNothing) {
+    makeCustomerTable();
+    makeLedger({{"甲", 10, true}, {"乙", 3, false}, {"甲", 5, false}});
+    open();
+    const QString before = page_->标签全部已结->text();
+    testing_support::RecordHeldElsewhere held(ledgerTable(), tables::kAccessPassword, 3);
     actions_->buildSpendingRanking();
     EXPECT_EQ(page_->超级列表框1->rowCount(), 0);
     EXPECT_EQ(page_->标签全部已结->text(), before);
