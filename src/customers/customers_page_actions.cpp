@@ -12,8 +12,8 @@
 #include "entry_page.h"
 #include "gbk.h"
 #include "gbk_text.h"
-#include "ledger_pages.h"
 #include "numbers.h"
+#include "page_helpers.h"
 #include "text.h"
 
 namespace customers {

@@ -227,7 +227,7 @@ TEST_F(EntryPageTest, TypedTextThatWasNotPickedLeavesTheHistoryAlone) {
 
     type(e<QComboBox>("组合框事件"), q("相框"));
     put(day(2024, 1, 2), "张三", "照片", 20, "", false);
-    pages_->refreshHistory();
+    entryActions_->refreshHistory();
     EXPECT_EQ(e<QPlainTextEdit>("编辑框历史价格")->toPlainText(), before);
 }
 

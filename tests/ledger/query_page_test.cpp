@@ -351,6 +351,22 @@ TEST_F(FilledQueryTest, SettlingRefreshesAFilledEntryList) {
     EXPECT_EQ(columnTexts(entry_->超级列表框记账, 5), (QStringList{q("已结")}));
 }
 
+TEST_F(FilledQueryTest, EachPageReachesTheOtherOnlyWhileItExists) {
+    openEntryPage(day(2024, 3, 3));
+    EXPECT_EQ(state_->entryList, entryActions_);
+    EXPECT_EQ(state_->queryList, queryActions_);
+    // The query page goes: a delete on the entry page refills its own list only.
+    query_.reset();
+    EXPECT_EQ(state_->queryList, nullptr);
+    clickRow(entry_->超级列表框记账, 0);
+    dialogs_.answerQuestion(true);
+    rightClickRow(entry_->超级列表框记账, 0);
+    EXPECT_EQ(stored().size(), 4u);
+    EXPECT_EQ(entry_->超级列表框记账->rowCount(), 0);
+    entry_.reset();
+    EXPECT_EQ(state_->entryList, nullptr);
+}
+
 TEST_F(FilledQueryTest, AfterADeleteSettlingFromTheEarlierListSettlesTheRightRecord) {
     // The query list was filled before the delete; the delete refills it.
     openEntryPage(day(2024, 3, 3));  // 王五, record 1

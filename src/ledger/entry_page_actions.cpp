@@ -1,5 +1,5 @@
-// The entry page: the day list, the entry form, the price history, and
-// modifying and deleting an entry of the day list.
+#include "entry_page_actions.h"
+
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -17,7 +17,6 @@
 #include "entry_page.h"
 #include "gbk.h"
 #include "gbk_text.h"
-#include "ledger_pages.h"
 #include "ledger_table.h"
 #include "numbers.h"
 #include "page_helpers.h"
@@ -49,18 +48,53 @@ int firstEntryStartingWith(const QComboBox& box, const QString& prefix) {
 
 }  // namespace
 
-int LedgerPages::selectedEntryRow() const {
-    const QList<int> rows = entry_->超级列表框记账->selectedRows();
+EntryPageActions::EntryPageActions(ui::EntryPage& page, LedgerState& state)
+    : QObject(&page),
+      page_(page),
+      state_(state),
+      pumpEvents_([] { QCoreApplication::processEvents(); }) {
+    state_.entryList = this;
+    connect(page.日期框1, &ui::DatePicker::valueChanged, this, [this] { refreshEntryList(); });
+    connect(page.组合框客户, &QComboBox::activated, this, [this](int index) {
+        const QString picked = page_.组合框客户->itemText(index);
+        state_.historyCustomer = ui::toGbk(picked).value_or(std::string());
+        page_.标签客户名->setText(picked);
+        refreshHistory();
+    });
+    connect(page.组合框事件, &QComboBox::activated, this, [this](int index) {
+        state_.historyItem = ui::toGbk(page_.组合框事件->itemText(index)).value_or(std::string());
+        refreshHistory();
+    });
+    connect(page.按钮记账, &QPushButton::clicked, this, [this] { saveEntry(); });
+    connect(page.按钮2, &QPushButton::clicked, &page, &QWidget::hide);
+
+    ui::ReportList* list = page.超级列表框记账;
+    connect(list, &ui::ReportList::rowDoubleClicked, this, [this] { beginModify(); });
+    connect(list, &ui::ReportList::rightButtonReleased, this, [this] { deleteEntry(); });
+    // Any move of the selection or of the focus row leaves modify mode.
+    connect(list, &ui::ReportList::rowSelectionChanged, this, [this] { cancelModify(); });
+    connect(list, &ui::ReportList::currentRowChanged, this, [this] { cancelModify(); });
+}
+
+EntryPageActions::~EntryPageActions() {
+    if (state_.entryList == this) state_.entryList = nullptr;
+}
+
+void EntryPageActions::refillIfFilled() {
+    if (page_.超级列表框记账->rowCount() > 0) refreshEntryList();
+}
+
+int EntryPageActions::selectedEntryRow() const {
+    const QList<int> rows = page_.超级列表框记账->selectedRows();
     return rows.isEmpty() ? -1 : rows.first();
 }
 
-void LedgerPages::refreshEntryList() {
-    if (!entry_) return;
-    ui::ReportList& list = *entry_->超级列表框记账;
+void EntryPageActions::refreshEntryList() {
+    ui::ReportList& list = *page_.超级列表框记账;
     list.clearRows();
 
     LedgerFilter filter;
-    filter.days = DayRange::singleDay(convert::datePart(entry_->日期框1->value()));
+    filter.days = DayRange::singleDay(convert::datePart(page_.日期框1->value()));
     // A table that cannot be read to the end leaves the list empty, as one
     // that cannot be opened does: a part of the day would show a wrong total.
     const ScanResult found = findRecords(filter);
@@ -87,16 +121,15 @@ void LedgerPages::refreshEntryList() {
     std::fill(state_.entryRowIds.begin() + static_cast<std::ptrdiff_t>(r), state_.entryRowIds.end(),
               0);
 
-    entry_->合计标签->setText(QString());
-    numberRowsAndSum(list, kAmount, *entry_->合计标签);
+    page_.合计标签->setText(QString());
+    numberRowsAndSum(list, kAmount, *page_.合计标签);
     list.setUpdatesEnabled(true);
 
     if (found.cut) show(text::kResultCut, ui::MessageIcon::Information);
 }
 
-void LedgerPages::saveEntry() {
-    if (!entry_) return;
-    ui::EntryPage& p = *entry_;
+void EntryPageActions::saveEntry() {
+    ui::EntryPage& p = page_;
 
     if (p.组合框事件->currentText().isEmpty()) {
         show(text::kNoItem, ui::MessageIcon::Warning);
@@ -178,8 +211,8 @@ void LedgerPages::saveEntry() {
     resetEntryForm();
 }
 
-void LedgerPages::resetEntryForm() {
-    ui::EntryPage& p = *entry_;
+void EntryPageActions::resetEntryForm() {
+    ui::EntryPage& p = page_;
     state_.modifyMode = false;
     p.编辑框备注->clear();
     p.编辑框金额->clear();
@@ -189,8 +222,8 @@ void LedgerPages::resetEntryForm() {
     p.组合框事件->setEnabled(true);
 }
 
-void LedgerPages::setModifyHighlight(bool on) {
-    ui::EntryPage& p = *entry_;
+void EntryPageActions::setModifyHighlight(bool on) {
+    ui::EntryPage& p = page_;
     const QColor color = on ? QColor(255, 0, 0) : QColor(255, 255, 255);
     for (QWidget* box :
          {static_cast<QWidget*>(p.组合框客户), static_cast<QWidget*>(p.组合框事件),
@@ -200,9 +233,8 @@ void LedgerPages::setModifyHighlight(bool on) {
     p.标签状态->setVisible(on);
 }
 
-void LedgerPages::refreshHistory() {
-    if (!entry_) return;
-    ui::EntryPage& p = *entry_;
+void EntryPageActions::refreshHistory() {
+    ui::EntryPage& p = page_;
     if (p.组合框客户->currentIndex() < 0 || p.组合框事件->currentIndex() < 0) return;
 
     // Window events run during the scan; a newer refresh started from one of
@@ -216,7 +248,7 @@ void LedgerPages::refreshHistory() {
     filter.item = state_.historyItem;
     const ScanResult found = findRecords(filter, std::numeric_limits<std::size_t>::max(),
                                          [] { QCoreApplication::processEvents(); });
-    if (!found.ok() || generation != historyGeneration_ || !entry_) return;
+    if (!found.ok() || generation != historyGeneration_) return;
 
     QString history;
     for (const FoundRecord& row : found.rows) {
@@ -227,9 +259,8 @@ void LedgerPages::refreshHistory() {
     p.编辑框历史价格->setPlainText(history);
 }
 
-void LedgerPages::beginModify() {
-    if (!entry_) return;
-    ui::EntryPage& p = *entry_;
+void EntryPageActions::beginModify() {
+    ui::EntryPage& p = page_;
     ui::ReportList& list = *p.超级列表框记账;
     const int row = selectedEntryRow();
     if (row < 0) return;
@@ -250,17 +281,15 @@ void LedgerPages::beginModify() {
     state_.modifyMode = true;
 }
 
-void LedgerPages::cancelModify() {
-    if (!entry_) return;
+void EntryPageActions::cancelModify() {
     setModifyHighlight(false);
-    entry_->编辑框备注->clear();
-    entry_->编辑框金额->clear();
+    page_.编辑框备注->clear();
+    page_.编辑框金额->clear();
     state_.modifyMode = false;
 }
 
-void LedgerPages::deleteEntry() {
-    if (!entry_) return;
-    ui::ReportList& list = *entry_->超级列表框记账;
+void EntryPageActions::deleteEntry() {
+    ui::ReportList& list = *page_.超级列表框记账;
     const int row = selectedEntryRow();
     const QString n = row < 0 ? QString() : list.cellText(row, kSeq);
     if (n.isEmpty()) return;
@@ -280,7 +309,7 @@ void LedgerPages::deleteEntry() {
     list.clearRowSelection();
     // A purge renumbers the records: neither list may keep the old numbers.
     refreshEntryList();
-    if (query_ && query_->超级列表框统计->rowCount() > 0) rerunLastQuery();
+    if (state_.queryList) state_.queryList->refillIfFilled();
 }
 
 }  // namespace ledger
