@@ -38,16 +38,14 @@ Customer readCurrent(tables::TableFile& table) {
             table.read(f[fields::k地址].name).asText(), table.read(f[fields::k备注].name).asText()};
 }
 
-// The values for append and write, each cut to its field's width in this table.
+// The values for append and write, each cut at a whole character to its
+// field's width in this table.
 std::vector<tables::TableValue> valuesFor(tables::TableFile& table, const Customer& c) {
     const std::array<const std::string*, 4> texts = {&c.姓名, &c.电话, &c.地址, &c.备注};
-    const auto& fields = table.fields();
     std::vector<tables::TableValue> values;
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        const std::size_t width = i < fields.size() && fields[i].width > 0
-                                      ? static_cast<std::size_t>(fields[i].width)
-                                      : texts[i]->size();
-        values.push_back(tables::TableValue::text(fitToWidth(*texts[i], width)));
+        values.push_back(tables::TableValue::text(
+            schema::fitToField(table.fields(), fields::kFields[i].name, *texts[i])));
     }
     return values;
 }
@@ -55,17 +53,6 @@ std::vector<tables::TableValue> valuesFor(tables::TableFile& table, const Custom
 std::string_view ledgerField(std::size_t index) { return ledgerFields::kFields[index].name; }
 
 }  // namespace
-
-std::string fitToWidth(std::string_view text, std::size_t width) {
-    if (text.size() <= width) return std::string(text);
-    std::size_t end = 0;
-    while (end < text.size()) {
-        const std::size_t step = static_cast<unsigned char>(text[end]) >= 0x81 ? 2 : 1;
-        if (end + step > width) break;
-        end += step;
-    }
-    return std::string(text.substr(0, end));
-}
 
 std::optional<std::vector<std::string>> readCustomerNames(std::string_view fileName) {
     tables::TableFile table;

@@ -46,7 +46,7 @@ struct Lookup {
 Lookup findCustomer(std::string_view nameGbk, std::string_view fileName = kCustomerFile);
 
 // Appends the four texts as given. A text longer than its field is cut at the
-// last whole character that fits.
+// last whole character that fits (so does a modify).
 ChangeResult appendCustomer(const Customer& customer, std::string_view fileName = kCustomerFile);
 
 // Overwrites the first live record named `selectedName` with `customer`.
@@ -58,9 +58,6 @@ ChangeResult modifyCustomer(std::string_view selectedName, const Customer& custo
 // marked records are never listed, so the customer is gone either way.
 ChangeResult deleteCustomer(std::string_view selectedName,
                             std::string_view fileName = kCustomerFile);
-
-// `text` cut to at most `width` bytes without splitting a two-byte character.
-std::string fitToWidth(std::string_view text, std::size_t width);
 
 // One customer's ledger sums, unrounded.
 struct Statement {

@@ -42,9 +42,14 @@ FieldNumbers lookUpFields(TableFile& table) {
 
 bool openLedger(TableFile& table) { return table.open(kLedgerFileName, kLedgerPassword).ok(); }
 
-std::array<TableValue, 6> valuesOf(const LedgerRecord& r) {
-    return {TableValue::dateTime(r.日期), TableValue::text(r.客户), TableValue::text(r.事件),
-            TableValue::number(r.金额),   TableValue::text(r.备注), TableValue::boolean(r.状态)};
+// The six values in field order; a text longer than its field in this
+// table is cut at a whole character rather than through one.
+std::array<TableValue, 6> valuesOf(const TableFile& table, const LedgerRecord& r) {
+    const auto fit = [&](std::string_view name, const std::string& text) {
+        return TableValue::text(schema::fitToField(table.fields(), name, text));
+    };
+    return {TableValue::dateTime(r.日期), fit(field::客户, r.客户), fit(field::事件, r.事件),
+            TableValue::number(r.金额),   fit(field::备注, r.备注), TableValue::boolean(r.状态)};
 }
 
 // The number of the first live record with record id `id`, 0 when there is
@@ -157,7 +162,7 @@ ScanResult findRecords(const LedgerFilter& filter, std::size_t limit, const Pump
 LedgerStatus appendRecord(const LedgerRecord& record) {
     TableFile table;
     if (!openLedger(table)) return LedgerStatus::OpenFailed;
-    const auto values = valuesOf(record);
+    const auto values = valuesOf(table, record);
     const bool ok = table.append(values).ok();
     table.close();
     return ok ? LedgerStatus::Ok : LedgerStatus::WriteFailed;
@@ -166,7 +171,7 @@ LedgerStatus appendRecord(const LedgerRecord& record) {
 LedgerStatus writeRecord(RecordRef ref, const LedgerRecord& record) {
     TableFile table;
     if (!openLedger(table)) return LedgerStatus::OpenFailed;
-    const auto values = valuesOf(record);
+    const auto values = valuesOf(table, record);
     const LedgerStatus status =
         changeRecord(table, ref, [&] { return table.write(values, ref.id); });
     table.close();

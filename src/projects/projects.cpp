@@ -32,7 +32,9 @@ ChangeResult appendProject(std::string_view nameGbk, std::string_view fileName) 
     if (!table.open(fileNameForTables(fileName), tables::kAccessPassword))
         return ChangeResult::OpenFailed;
     // The outcome of the append is not consulted: the refilled list shows it.
-    (void)table.append({tables::TableValue::text(std::string(nameGbk))});
+    // A name longer than the field is cut at a whole character.
+    (void)table.append(
+        {tables::TableValue::text(schema::fitToField(table.fields(), kProjectField, nameGbk))});
     table.close();
     return ChangeResult::Done;
 }

@@ -1,5 +1,7 @@
 #include "table_schema.h"
 
+#include "text.h"
+
 namespace schema {
 
 std::vector<tables::FieldDescriptor> descriptors(const Table& table) {
@@ -21,6 +23,13 @@ std::int32_t textWidth(const std::vector<tables::FieldDescriptor>& fields,
         if (f.name == gbkName) return f.type == tables::FieldType::Text ? f.width : 0;
     }
     return 0;
+}
+
+std::string fitToField(const std::vector<tables::FieldDescriptor>& fields, std::string_view gbkName,
+                       std::string_view text) {
+    const std::int32_t width = textWidth(fields, gbkName);
+    if (width <= 0) return std::string(text);
+    return convert::fitToWidth(text, static_cast<std::size_t>(width));
 }
 
 }  // namespace schema

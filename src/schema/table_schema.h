@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -106,5 +107,11 @@ std::vector<tables::FieldDescriptor> descriptors(const Table& table);
 // (names compared byte for byte); 0 when it has none.
 std::int32_t textWidth(const std::vector<tables::FieldDescriptor>& fields,
                        std::string_view gbkName);
+
+// `text` (GBK) as the field named `gbkName` of an open table can hold it:
+// cut at a whole character (convert::fitToWidth) when it is longer than the
+// field's width, unchanged when it fits or the field is no text field.
+std::string fitToField(const std::vector<tables::FieldDescriptor>& fields, std::string_view gbkName,
+                       std::string_view text);
 
 }  // namespace schema

@@ -315,6 +315,28 @@ TEST_F(LedgerWriteTest, ValuesGoToTheFieldsTheTableDescriptionNames) {
     EXPECT_EQ(found.rows[0].record, r);
 }
 
+TEST_F(LedgerWriteTest, TextsLongerThanTheirFieldsAreCutAtAWholeCharacter) {
+    // 41 bytes for the 40 of 客户, 101 for the 100 of 事件, 201 for the 200 of 备注.
+    const auto longText = [](std::size_t characters) {
+        std::string t = "x";
+        for (std::size_t i = 0; i < characters; ++i) t += g("客");
+        return t;
+    };
+    const LedgerRecord r{day(2024, 3, 5), longText(20), longText(50), 1, longText(100), false};
+    ASSERT_EQ(appendRecord(r), LedgerStatus::Ok);
+    auto s = stored();
+    ASSERT_EQ(s.size(), 1u);
+    EXPECT_EQ(s[0].record.客户, longText(19));
+    EXPECT_EQ(s[0].record.事件, longText(49));
+    EXPECT_EQ(s[0].record.备注, longText(99));
+    // A modification too; a text that fits exactly stays whole.
+    const LedgerRecord w{day(2024, 3, 5), std::string(40, 'a'), longText(50), 1, "", false};
+    ASSERT_EQ(writeRecord({1, 1}, w), LedgerStatus::Ok);
+    s = stored();
+    EXPECT_EQ(s[0].record.客户, std::string(40, 'a'));
+    EXPECT_EQ(s[0].record.事件, longText(49));
+}
+
 // ---------------------------------------------------------- unreadable records
 
 TEST_F(LedgerScanTest, ARecordHeldElsewhereFailsTheWholeScanInsteadOfAShortList) {

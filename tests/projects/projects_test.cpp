@@ -104,3 +104,11 @@ TEST_F(ProjectTable, NamesGoToTheFieldTheTableDescriptionNames) {
     t.close();
     EXPECT_EQ(projects::readProjects(path_), (Names{g("相框")}));
 }
+
+TEST_F(ProjectTable, ANameLongerThanTheFieldIsCutAtAWholeCharacter) {
+    create();  // "项目" is 40 bytes wide here
+    std::string name = "a";
+    for (int i = 0; i < 20; ++i) name += g("项");
+    ASSERT_EQ(projects::appendProject(name, path_), ChangeResult::Done);
+    EXPECT_EQ(projects::readProjects(path_), (Names{name.substr(0, 39)}));
+}
