@@ -67,7 +67,8 @@ bool passwordAccepted(const Settings& s, std::string_view typedGbk) {
     return typedGbk == s.password;
 }
 
-SaveResult writeSettings(const SettingsForm& form, std::string_view fileName) {
+SaveResult writeSettings(const SettingsForm& form, std::string_view fileName,
+                         std::int32_t* passwordWidth) {
     if (form.passwordEnabled && convert::removeSpaces(form.password).empty())
         return SaveResult::InvalidPassword;
     // Also with the password disabled: boxes left different are a sign of a slip.
@@ -76,6 +77,13 @@ SaveResult writeSettings(const SettingsForm& form, std::string_view fileName) {
     tables::TableFile table;
     if (!table.open(fileNameForTables(fileName), tables::kAccessPassword))
         return SaveResult::OpenFailed;
+    // A password cut to the field would match nothing the operator can type
+    // (half a character at the end, or letters missing): refused whole.
+    const std::int32_t width =
+        schema::textWidth(table.fields(), fields::kFields[fields::kPasswordField].name);
+    if (passwordWidth) *passwordWidth = width;
+    if (form.passwordEnabled && width > 0 && form.password.size() > static_cast<std::size_t>(width))
+        return SaveResult::PasswordTooLong;
 
     std::vector<tables::TableValue> values;
     values.push_back(

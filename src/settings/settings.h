@@ -70,13 +70,18 @@ enum class SaveResult {
     InvalidPassword,  // "请输入有效密码！"; the table is not touched
     Mismatch,         // "2次输入的密码不一致，请核对！"; the table is not touched
     OpenFailed,       // "设置数据库没有读取成功！"
+    PasswordTooLong,  // longer than the table's password field; nothing is written
     WriteFailed,      // nothing is shown
 };
 
 // Checks the form and overwrites record 1 of the settings table (the skin
 // number keeps its stored value). With the password disabled the password is
 // stored empty and the three prompt switches false, whatever the boxes show.
-SaveResult writeSettings(const SettingsForm& form, std::string_view fileName = kSettingsFile);
+// A password is never cut: one whose bytes do not fit the width of the open
+// table's "密码" field is refused (PasswordTooLong), and `passwordWidth`, when
+// given, receives that width.
+SaveResult writeSettings(const SettingsForm& form, std::string_view fileName = kSettingsFile,
+                         std::int32_t* passwordWidth = nullptr);
 
 // The number kinds a skin number may be stored as, reduced to 32 bits: integers
 // keep their low 32 bits, fractions are truncated toward zero.

@@ -273,6 +273,33 @@ TEST_F(SettingsTable, SaveWritesTheFieldsTheTableDescriptionNames) {
     EXPECT_EQ(v[d::kSkinField].asInteger(), 5);
 }
 
+TEST_F(SettingsTable, APasswordLongerThanItsFieldIsRefusedNotCut) {
+    create(schema::descriptors(schema::settings::kTable));  // "密码" holds 40 bytes
+    appendRecord({TableValue::text("old")});
+    settings::SettingsForm f;
+    f.passwordEnabled = true;
+    std::int32_t width = 0;
+    // 41 letters; a letter and twenty two-byte characters (41 bytes, cut at
+    // 40 it would end in half a character).
+    std::string aAndTwenty = "a";
+    for (int i = 0; i < 20; ++i) aAndTwenty += g("密");
+    for (const std::string& tooLong : {std::string(41, 'x'), aAndTwenty}) {
+        f.password = f.confirmation = tooLong;
+        EXPECT_EQ(settings::writeSettings(f, path_, &width), SaveResult::PasswordTooLong);
+        EXPECT_EQ(width, 40);
+        EXPECT_EQ(settings::readSettings(path_).password, "old");
+    }
+    // What fits is stored whole.
+    f.password = f.confirmation = aAndTwenty.substr(0, 39) + "b";
+    ASSERT_EQ(settings::writeSettings(f, path_), SaveResult::Saved);
+    EXPECT_EQ(settings::readSettings(path_).password, f.password);
+    // With the password disabled nothing of the boxes is stored.
+    f.passwordEnabled = false;
+    f.password = f.confirmation = std::string(60, 'x');
+    EXPECT_EQ(settings::writeSettings(f, path_), SaveResult::Saved);
+    EXPECT_EQ(settings::readSettings(path_).password, "");
+}
+
 TEST_F(SettingsTable, DisabledPasswordStoresNoPasswordAndNoPrompts) {
     createWith("secret", {}, TableValue::integer(3));
     settings::SettingsForm f;
