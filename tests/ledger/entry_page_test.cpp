@@ -242,6 +242,73 @@ TEST_F(EntryPageTest, SavingRefreshesTheHistory) {
               q("照片--金额30元\n\n--------------------"));
 }
 
+// ------------------------------------------------- typed text and picks
+
+class EntryBoxesTest : public EntryPageTest {
+  protected:
+    void SetUp() override {
+        EntryPageTest::SetUp();
+        put(day(2024, 1, 1), "Alice", "Bob", 15, "", false);
+        openEntryPage(day(2024, 3, 5), {q("Alice"), q("Bob")}, {q("Bob"), q("Bobby")});
+        QApplication::setActiveWindow(entry_.get());
+    }
+    QComboBox* customer() { return e<QComboBox>("组合框客户"); }
+    QComboBox* item() { return e<QComboBox>("组合框事件"); }
+    // Types into the box as the operator does, then leaves it for the amount box.
+    void typeAndLeave(QComboBox* box, const QString& text) {
+        box->setFocus();
+        type(box, text);
+        e<QLineEdit>("编辑框金额")->setFocus();
+        QApplication::processEvents();
+    }
+};
+
+TEST_F(EntryBoxesTest, TypedTextStaysAsTypedWhenTheFocusLeaves) {
+    typeAndLeave(customer(), "alice");
+    EXPECT_EQ(customer()->currentText(), "alice");
+    typeAndLeave(item(), "Bo");
+    EXPECT_EQ(item()->currentText(), "Bo");
+    // Neither counts as a pick from the list.
+    EXPECT_EQ(customer()->currentIndex(), -1);
+    EXPECT_EQ(e<QLabel>("标签客户名")->text(), "");
+    EXPECT_EQ(state_->historyCustomer, "");
+    EXPECT_EQ(state_->historyItem, "");
+
+    type(e<QLineEdit>("编辑框金额"), "8");
+    click(e<QRadioButton>("单选框未结"));
+    click(e<QPushButton>("按钮记账"));
+    const auto s = stored();
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_EQ(s[1].record.客户, "alice");
+    EXPECT_EQ(s[1].record.事件, "Bo");
+}
+
+TEST_F(EntryBoxesTest, TypingAnEntrysExactTextIsNoPickEither) {
+    typeAndLeave(customer(), "Alice");
+    typeAndLeave(item(), "Bob");
+    EXPECT_EQ(customer()->currentText(), "Alice");
+    EXPECT_EQ(e<QLabel>("标签客户名")->text(), "");
+    EXPECT_EQ(state_->historyCustomer, "");
+    EXPECT_EQ(e<QPlainTextEdit>("编辑框历史价格")->toPlainText(), "");
+}
+
+TEST_F(EntryBoxesTest, AChoiceInTheDropDownIsAPickByMouseOrKeyboard) {
+    pick(customer(), "Alice");
+    EXPECT_EQ(e<QLabel>("标签客户名")->text(), "Alice");
+    EXPECT_EQ(state_->historyCustomer, "Alice");
+    // The keyboard: open the list, move down to "Bob", Enter.
+    item()->setFocus();
+    item()->showPopup();
+    QAbstractItemView* view = item()->view();
+    view->setCurrentIndex(view->model()->index(0, 0));
+    QTest::keyClick(view, Qt::Key_Enter);
+    QApplication::processEvents();
+    EXPECT_EQ(item()->currentText(), "Bob");
+    EXPECT_EQ(state_->historyItem, "Bob");
+    EXPECT_EQ(e<QPlainTextEdit>("编辑框历史价格")->toPlainText(),
+              q("Bob--金额15元\n\n--------------------"));
+}
+
 // ------------------------------------------------------------------ modify
 
 class EntryModifyTest : public EntryPageTest {
