@@ -49,10 +49,7 @@ int firstEntryStartingWith(const QComboBox& box, const QString& prefix) {
 }  // namespace
 
 EntryPageActions::EntryPageActions(ui::EntryPage& page, LedgerState& state)
-    : QObject(&page),
-      page_(page),
-      state_(state),
-      pumpEvents_([] { QCoreApplication::processEvents(); }) {
+    : QObject(&page), page_(page), state_(state) {
     state_.entryList = this;
     connect(page.日期框1, &ui::DatePicker::valueChanged, this, [this] { refreshEntryList(); });
     connect(page.组合框客户, &QComboBox::activated, this, [this](int index) {
@@ -237,18 +234,21 @@ void EntryPageActions::refreshHistory() {
     ui::EntryPage& p = page_;
     if (p.组合框客户->currentIndex() < 0 || p.组合框事件->currentIndex() < 0) return;
 
-    // Window events run during the scan; a newer refresh started from one of
-    // them makes this one's result stale.
+    // Window events run once the box is emptied, before the ledger is opened;
+    // a newer refresh started from one of them makes this one stale. None
+    // runs while the ledger is open: a click on "录入" or a search then would
+    // meet the table's once-per-process open and report it unreadable. So
+    // the rows are read with the table open and shown after it is closed.
     const unsigned generation = ++historyGeneration_;
     p.编辑框历史价格->clear();
     QCoreApplication::processEvents();
+    if (generation != historyGeneration_) return;
 
     LedgerFilter filter;
     filter.customer = state_.historyCustomer;
     filter.item = state_.historyItem;
-    const ScanResult found = findRecords(filter, std::numeric_limits<std::size_t>::max(),
-                                         [] { QCoreApplication::processEvents(); });
-    if (!found.ok() || generation != historyGeneration_) return;
+    const ScanResult found = findRecords(filter, std::numeric_limits<std::size_t>::max());
+    if (!found.ok()) return;
 
     QString history;
     for (const FoundRecord& row : found.rows) {

@@ -9,7 +9,6 @@
 #pragma once
 
 #include <QObject>
-#include <functional>
 
 #include "ledger_state.h"
 
@@ -37,10 +36,6 @@ class EntryPageActions : public QObject, public LedgerListPeer {
     // LedgerListPeer: after the query page settled or unsettled entries.
     void refillIfFilled() override;
 
-    // Lets pending window events run (the history does, before it reads the
-    // ledger); tests put their own in place to see what runs when.
-    void setEventPump(std::function<void()> pump) { pumpEvents_ = std::move(pump); }
-
   private:
     void resetEntryForm();
     void setModifyHighlight(bool on);
@@ -48,7 +43,6 @@ class EntryPageActions : public QObject, public LedgerListPeer {
 
     ui::EntryPage& page_;
     LedgerState& state_;
-    std::function<void()> pumpEvents_;
     unsigned historyGeneration_ = 0;
 };
 

@@ -93,11 +93,9 @@ LedgerStatus changeRecord(TableFile& table, RecordRef ref, const Change& change)
     return LedgerStatus::WriteFailed;
 }
 
-constexpr unsigned kPumpEvery = 256;
-
 }  // namespace
 
-ScanResult findRecords(const LedgerFilter& filter, std::size_t limit, const Pump& pump) {
+ScanResult findRecords(const LedgerFilter& filter, std::size_t limit) {
     ScanResult result;
     TableFile table;
     if (!openLedger(table)) return result;
@@ -107,11 +105,9 @@ ScanResult findRecords(const LedgerFilter& filter, std::size_t limit, const Pump
     }
     const FieldNumbers f = lookUpFields(table);
 
-    unsigned visited = 0;
     // A record that cannot be read fails the walk; so does a count that
     // cannot be read (the walk reads it first).
     const tables::Status walked = table.forEachRecord([&]() -> bool {
-        if (pump && ++visited % kPumpEvery == 0) pump();
         if (table.isDeleted()) return true;
 
         // Cheapest test first: a day filter needs one number only.

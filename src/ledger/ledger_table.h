@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -56,15 +55,11 @@ struct ScanResult {
     bool ok() const { return status == LedgerStatus::Ok; }
 };
 
-// Called every so many records during a scan so that window events can run.
-using Pump = std::function<void()>;
-
 // Lists the records that pass `filter`, in file order, at most `limit` of
 // them; records marked deleted are skipped. When a further record matches,
 // the scan stops there and the result says it was cut. A record that cannot
 // be read (another process holds it, a damaged table) fails the whole scan.
-ScanResult findRecords(const LedgerFilter& filter, std::size_t limit = kMaxListRows,
-                       const Pump& pump = {});
+ScanResult findRecords(const LedgerFilter& filter, std::size_t limit = kMaxListRows);
 
 // Adds one record at the end.
 LedgerStatus appendRecord(const LedgerRecord& record);

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QTimer>
+
 #include "../support/record_held_elsewhere.h"
 #include "appearance.h"
 #include "page_fixture.h"
@@ -240,6 +242,48 @@ TEST_F(EntryPageTest, SavingRefreshesTheHistory) {
     click(e<QPushButton>("按钮记账"));
     EXPECT_EQ(e<QPlainTextEdit>("编辑框历史价格")->toPlainText(),
               q("照片--金额30元\n\n--------------------"));
+}
+
+TEST_F(EntryPageTest, NoWindowEventRunsWhileTheHistoryHasTheLedgerOpen) {
+    {
+        // A long history: the read takes a while.
+        tables::TableFile t;
+        ASSERT_TRUE(t.open(kLedgerFileName, kLedgerPassword));
+        using tables::TableValue;
+        for (int i = 0; i < 2000; ++i) {
+            ASSERT_TRUE(
+                t.append({TableValue::dateTime(day(2024, 1, 1)), TableValue::text(g("张三")),
+                          TableValue::text(g("照片")), TableValue::number(1), TableValue::text(""),
+                          TableValue::boolean(false)}));
+        }
+        t.close();
+    }
+    openEntryPage(day(2024, 3, 5), {q("张三")}, {q("照片")});
+    pick(e<QComboBox>("组合框客户"), q("张三"));
+    type(e<QLineEdit>("编辑框金额"), "30");
+    click(e<QRadioButton>("单选框未结"));
+    // Whenever window events run, the operator's click on "录入" may be one
+    // of them: it must never find the ledger open.
+    int eventsWithTheLedgerOpen = 0;
+    bool saved = false;
+    QTimer operatorClicks;
+    QObject::connect(&operatorClicks, &QTimer::timeout, [&] {
+        tables::TableFile probe;
+        if (!probe.open(kLedgerFileName, kLedgerPassword)) ++eventsWithTheLedgerOpen;
+        probe.close();
+        if (!saved && state_->historyItem == g("照片")) {
+            saved = true;
+            click(e<QPushButton>("按钮记账"));
+        }
+    });
+    operatorClicks.start(0);
+    pick(e<QComboBox>("组合框事件"), q("照片"));
+    QApplication::processEvents();
+    operatorClicks.stop();
+    EXPECT_EQ(eventsWithTheLedgerOpen, 0);
+    EXPECT_TRUE(saved);
+    EXPECT_FALSE(dialogs_.messageTexts().contains(q("记账数据库没有读取成功！")));
+    EXPECT_EQ(stored().size(), 2001u);
 }
 
 // ------------------------------------------------- typed text and picks
