@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QListWidget>
 #include <QTest>
 
@@ -148,6 +149,43 @@ TEST_F(CustomersPageTest, PickingInTheListRunsTheSelection) {
     list->setCurrentRow(0);
     EXPECT_EQ(form(), (QStringList{"甲", "1", "", ""}));
     EXPECT_EQ(statement(), (QStringList{"甲", "3.3", "0", "3.3"}));
+}
+
+TEST_F(CustomersPageTest, EveryClickOnACustomerReloadsItsStatement) {
+    makeCustomerTable({person("甲", "1"), person("乙")});
+    makeLedger({{"甲", 4, true}});
+    open();
+    page_->show();
+    QApplication::processEvents();
+    QListWidget* list = page_->卷帘式菜单客户->groupList(0);
+    ASSERT_NE(list, nullptr);
+    const auto clickItem = [&](int row) {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(row)).center());
+    };
+    clickItem(0);
+    EXPECT_EQ(statement(), (QStringList{"甲", "4", "4", "0"}));
+    {
+        // An entry recorded meanwhile (on the entry page, or another computer).
+        tables::TableFile t;
+        ASSERT_TRUE(t.open(ledgerTable(), tables::kAccessPassword));
+        using tables::TableValue;
+        ASSERT_TRUE(t.append({TableValue::dateTime(46000), TableValue::text(g("甲")),
+                              TableValue::text(g("照片")), TableValue::number(6),
+                              TableValue::text(""), TableValue::boolean(false)}));
+        t.close();
+    }
+    page_->编辑框电话->setText("typed");
+    // The same customer again: reloaded, form and sums.
+    clickItem(0);
+    EXPECT_EQ(statement(), (QStringList{"甲", "10", "4", "6"}));
+    EXPECT_EQ(form(), (QStringList{"甲", "1", "", ""}));
+    // Another customer and back: each click once.
+    clickItem(1);
+    EXPECT_EQ(statement(), (QStringList{"乙", "0", "0", "0"}));
+    clickItem(0);
+    EXPECT_EQ(statement(), (QStringList{"甲", "10", "4", "6"}));
+    EXPECT_TRUE(dialogs_.messages().isEmpty());
 }
 
 TEST_F(CustomersPageTest, CustomerWithoutEntriesShowsZerosUnderARedName) {
