@@ -393,17 +393,6 @@ TEST_F(LedgerIdentityTest, AMovedRecordIsChangedWhereItNowStands) {
     EXPECT_EQ(names(), "B+D+");
 }
 
-TEST_F(LedgerIdentityTest, ARecordDeletedElsewhereIsRefusedAndNothingElseChanges) {
-    deleteElsewhere(3);  // C is gone, D moves to 3
-    const LedgerRecord z{day(2024, 3, 2), "Z", "z", 9, "", true};
-    EXPECT_EQ(writeRecord({3, 3}, z), LedgerStatus::RecordGone);
-    EXPECT_EQ(deleteRecord({3, 3}), LedgerStatus::RecordGone);
-    // One gone entry refuses the whole selection: A stays unsettled too.
-    EXPECT_EQ(writeStatus(std::vector<RecordRef>{{1, 1}, {3, 3}}, true), LedgerStatus::RecordGone);
-    EXPECT_EQ(names(), "ABD");
-    for (const auto& s : stored()) EXPECT_FALSE(s.deleted);
-}
-
 TEST_F(LedgerIdentityTest, AnEmptiedTableHasNoRecordToChange) {
     for (int i = 0; i < 4; ++i) deleteElsewhere(1);
     EXPECT_EQ(writeRecord({1, 1}, {}), LedgerStatus::RecordGone);
