@@ -23,10 +23,11 @@ namespace testing_support {
 
 class RecordHeldElsewhere : public tables::FileSystem {
   public:
-    // `fileName` is the table file as opened (its path ends with it, letter
-    // case ignored); `record` counts from 1.
+    // `fileName` is the table file as opened, with its extension (the file
+    // whose name equals its last component, letter case ignored, is held);
+    // `record` counts from 1.
     RecordHeldElsewhere(std::string fileName, std::string_view password, std::int32_t record)
-        : suffix_(lower(fileName)) {
+        : name_(baseName(fileName)) {
         tables::TableFile t;
         if (t.open(fileName, password)) {
             lockByte_ = t.dataStart() + std::int64_t{record - 1} * t.recordSize();
@@ -45,7 +46,7 @@ class RecordHeldElsewhere : public tables::FileSystem {
                                        const tables::FileOpenRequest& request,
                                        tables::TableError* error) override {
         auto file = base().open(path, request, error);
-        if (!file || !endsWith(lower(path), suffix_)) return file;
+        if (!file || baseName(path) != name_) return file;
         return std::make_unique<Held>(std::move(file), *this);
     }
     std::unique_ptr<tables::File> create(const std::string& path,
@@ -95,11 +96,13 @@ class RecordHeldElsewhere : public tables::FileSystem {
         });
         return s;
     }
-    static bool endsWith(const std::string& s, const std::string& tail) {
-        return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+    // The last path component, ASCII letters in lower case.
+    static std::string baseName(const std::string& path) {
+        const std::size_t cut = path.find_last_of("/\\");
+        return lower(cut == std::string::npos ? path : path.substr(cut + 1));
     }
 
-    std::string suffix_;
+    std::string name_;
     std::int64_t lockByte_ = -1;
     bool held_ = true;
     std::uint32_t clock_ = 0;
