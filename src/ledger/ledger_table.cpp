@@ -1,5 +1,6 @@
 #include "ledger_table.h"
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <unordered_map>
@@ -53,8 +54,7 @@ std::array<TableValue, 6> valuesOf(const TableFile& table, const LedgerRecord& r
 }
 
 // The number of the first live record with record id `id`, 0 when there is
-// none; nullopt when the table cannot be read to the end (the record may lie
-// in the part that could not be read).
+// none; nullopt when the walk could not read every record up to it.
 std::optional<std::int32_t> numberOfId(TableFile& table, std::int32_t id) {
     std::int32_t found = 0;
     if (!table.goFirst()) return std::nullopt;
@@ -63,9 +63,9 @@ std::optional<std::int32_t> numberOfId(TableFile& table, std::int32_t id) {
         found = table.recordNumber();
         return false;
     });
-    if (found > 0) return found;
+    // A record that could not be read may be the first with the id.
     if (!walked) return std::nullopt;
-    return 0;
+    return found;
 }
 
 // Runs `change` (a write or delete mark that compares the record id under
@@ -177,27 +177,34 @@ LedgerStatus writeRecord(RecordRef ref, const LedgerRecord& record) {
 LedgerStatus writeStatus(std::span<const RecordRef> refs, bool settled) {
     TableFile table;
     if (!openLedger(table)) return LedgerStatus::OpenFailed;
-    // Where each record stands now, by its id; a selection of which one
-    // entry is gone is refused whole, so that the operator sees the list
-    // as it is before anything changes.
-    std::unordered_map<std::int32_t, std::int32_t> numberOf;
-    if (!table.forEachRecord([&] {
-            const std::int32_t id = table.recordId();
-            if (id > 0) numberOf.try_emplace(id, table.recordNumber());
-            return true;
-        })) {
-        table.close();
-        return LedgerStatus::ReadFailed;
-    }
-    std::vector<RecordRef> now;
-    now.reserve(refs.size());
-    for (const RecordRef& ref : refs) {
-        const auto it = numberOf.find(ref.id);
-        if (ref.id <= 0 || it == numberOf.end()) {
+    // Where each record stands now. Usually every one is still at its listed
+    // number; otherwise one walk finds them all by their ids. A selection of
+    // which one entry is gone is refused whole, so that the operator sees the
+    // list as it is before anything changes.
+    std::vector<RecordRef> now(refs.begin(), refs.end());
+    const bool allInPlace = std::all_of(now.begin(), now.end(), [&](const RecordRef& ref) {
+        return ref.id > 0 && ref.number >= 1 && table.goTo(ref.number) &&
+               table.recordNumber() == ref.number && table.recordId() == ref.id;
+    });
+    if (!allInPlace) {
+        std::unordered_map<std::int32_t, std::int32_t> numberOf;
+        (void)table.goFirst();
+        if (!table.forEachRecord([&] {
+                const std::int32_t id = table.recordId();
+                if (id > 0) numberOf.try_emplace(id, table.recordNumber());
+                return true;
+            })) {
             table.close();
-            return LedgerStatus::RecordGone;
+            return LedgerStatus::ReadFailed;
         }
-        now.push_back({it->second, ref.id});
+        for (RecordRef& ref : now) {
+            const auto it = numberOf.find(ref.id);
+            if (ref.id <= 0 || it == numberOf.end()) {
+                table.close();
+                return LedgerStatus::RecordGone;
+            }
+            ref.number = it->second;
+        }
     }
     // Absent values leave their fields as they are.
     const std::array<TableValue, 6> values{TableValue(), TableValue(),

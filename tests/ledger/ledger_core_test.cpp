@@ -346,13 +346,17 @@ TEST_F(LedgerScanTest, ARecordHeldElsewhereFailsTheWholeScanInsteadOfAShortList)
         const ScanResult r = findRecords({});
         EXPECT_EQ(r.status, LedgerStatus::ReadFailed);
         EXPECT_TRUE(r.rows.empty());
-        // A status write first looks where every record stands: it cannot.
-        EXPECT_EQ(writeStatus(refs({1}), true), LedgerStatus::ReadFailed);
-        // A record found where the list saw it needs no search.
+        // Records where the list saw them need no search...
+        EXPECT_EQ(writeStatus(refs({1}), true), LedgerStatus::Ok);
         EXPECT_EQ(writeRecord({3, 3}, {day(2024, 3, 3), "C", "x", 3, "", true}), LedgerStatus::Ok);
+        // ...one that moved does, and the search cannot read past the held one.
+        EXPECT_EQ(writeStatus(std::vector<RecordRef>{{1, 3}}, false), LedgerStatus::ReadFailed);
+        EXPECT_EQ(writeRecord({1, 3}, {}), LedgerStatus::ReadFailed);
+        // Nor can the held record itself be found.
+        EXPECT_EQ(writeStatus(refs({2}), true), LedgerStatus::ReadFailed);
     }
-    EXPECT_FALSE(stored()[0].record.状态);
-    EXPECT_TRUE(stored()[2].record.状态);
+    EXPECT_EQ(stored()[0].record.状态 + stored()[1].record.状态 * 2 + stored()[2].record.状态 * 4,
+              5);
     EXPECT_THAT(numbersOf(findRecords({})), ElementsAre(1, 2, 3));
 }
 
