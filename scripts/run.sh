@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds the program and edbtool, creates the four
-# tables beside the program where they are missing (edbtool init keeps the
-# ones that exist), gives new ones sample data, and starts the program in
-# its folder. Needs a display.
+# tables beside the program where they are missing (existing ones are kept),
+# gives new ones sample data, and starts the program in its folder. Needs a
+# display.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -19,9 +19,8 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)" --target lanhe-ledger edbtool
 
 bin="$root/build/bin"
-"$bin/edbtool" init "$bin"
-# Tables made just now get a few days of sample business; existing data is
-# never touched.
+# Missing tables are made (edbtool init) and get a few days of sample
+# business; existing data is never touched.
 bash scripts/sample-data.sh "$bin/edbtool" "$bin"
 cd "$bin"
 # The single-instance check, the bring-forward and the Ctrl+B hot key work on

@@ -128,4 +128,15 @@ int compareText(std::string_view a, std::string_view b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
+std::string fitToWidth(std::string_view text, std::size_t width) {
+    if (text.size() <= width) return std::string(text);
+    std::size_t end = 0;
+    while (end < text.size()) {
+        const std::size_t next = end + charLength(text, end);
+        if (next > width) break;
+        end = next;
+    }
+    return std::string(text.substr(0, end));
+}
+
 }  // namespace convert

@@ -6,6 +6,7 @@
 // however malformed, gives a result without reading past its end.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -33,5 +34,11 @@ std::string removeSpaces(std::string_view text);
 // then its trail byte, a text before every longer text it begins: negative
 // when a sorts first, 0 when equal, positive otherwise.
 int compareText(std::string_view a, std::string_view b);
+
+// The longest beginning of `text` that fits in `width` bytes and ends at a
+// character end, so that a text longer than a field is cut before the
+// two-byte character that would not fit whole, never through it. A text that
+// fits is returned whole.
+std::string fitToWidth(std::string_view text, std::size_t width);
 
 }  // namespace convert

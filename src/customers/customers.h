@@ -9,10 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "table_schema.h"
+
 namespace customers {
 
-inline constexpr std::string_view kCustomerFile = "客户";
-inline constexpr std::string_view kLedgerFile = "记账.edb";
+inline constexpr std::string_view kCustomerFile = schema::customers::kTable.fileName;
+inline constexpr std::string_view kLedgerFile = schema::ledger::kTable.fileName;
 
 // One record; texts are GBK bytes.
 struct Customer {
@@ -28,22 +30,23 @@ enum class ChangeResult {
     Done,
     OpenFailed,   // the table cannot be opened
     NotFound,     // no live record bears the selected name
+    ReadFailed,   // the search could not read the table: nothing was changed
     WriteFailed,  // the table refused the append, write or delete mark
 };
 
 // The names of the records not marked deleted, in record order; nullopt when
-// the table cannot be opened.
+// the table cannot be opened or read to the end.
 std::optional<std::vector<std::string>> readCustomerNames(
     std::string_view fileName = kCustomerFile);
 
 struct Lookup {
-    bool opened = false;
+    bool opened = false;               // false also when the search could not read the table
     std::optional<Customer> customer;  // the first live record of the name
 };
 Lookup findCustomer(std::string_view nameGbk, std::string_view fileName = kCustomerFile);
 
 // Appends the four texts as given. A text longer than its field is cut at the
-// last whole character that fits.
+// last whole character that fits (so does a modify).
 ChangeResult appendCustomer(const Customer& customer, std::string_view fileName = kCustomerFile);
 
 // Overwrites the first live record named `selectedName` with `customer`.
@@ -56,9 +59,6 @@ ChangeResult modifyCustomer(std::string_view selectedName, const Customer& custo
 ChangeResult deleteCustomer(std::string_view selectedName,
                             std::string_view fileName = kCustomerFile);
 
-// `text` cut to at most `width` bytes without splitting a two-byte character.
-std::string fitToWidth(std::string_view text, std::size_t width);
-
 // One customer's ledger sums, unrounded.
 struct Statement {
     double total = 0.0;
@@ -66,7 +66,7 @@ struct Statement {
     double unsettled = 0.0;
 };
 // Every ledger entry whose "客户" equals `nameGbk` exactly; nullopt when the
-// ledger cannot be opened.
+// ledger cannot be opened or read to the end.
 std::optional<Statement> customerStatement(std::string_view nameGbk,
                                            std::string_view ledgerFile = kLedgerFile);
 
@@ -84,6 +84,7 @@ struct Ranking {
     double allSettled = 0.0;
     double allUnsettled = 0.0;
 };
+// nullopt when the ledger cannot be opened or read to the end.
 std::optional<Ranking> spendingRanking(std::string_view ledgerFile = kLedgerFile);
 
 }  // namespace customers

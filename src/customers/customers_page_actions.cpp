@@ -1,6 +1,8 @@
 #include "customers_page_actions.h"
 
 #include <QColor>
+#include <QListWidget>
+#include <QMouseEvent>
 #include <array>
 #include <optional>
 #include <tuple>
@@ -12,8 +14,8 @@
 #include "entry_page.h"
 #include "gbk.h"
 #include "gbk_text.h"
-#include "ledger_pages.h"
 #include "numbers.h"
+#include "page_helpers.h"
 #include "text.h"
 
 namespace customers {
@@ -72,6 +74,30 @@ void CustomersPageActions::fillCustomerMenu() {
     for (const std::string& name : *names) menu->addItem(group, ui::fromGbk(name));
     names_ = *names;
     menu->setCurrentGroup(0);
+
+    // The menu reports a pick when the selection changes; a click on the
+    // customer already selected changes none, yet must show the statement
+    // as the ledger stands now.
+    if (QListWidget* list = menu->groupList(group)) {
+        list->viewport()->installEventFilter(this);
+        connect(list, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+            const bool again = pressOnSelected_ && item && item->isSelected();
+            pressOnSelected_ = false;
+            if (again) selectCustomer();
+        });
+    }
+}
+
+bool CustomersPageActions::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress) {
+        QListWidget* list = page_.卷帘式菜单客户->groupList(0);
+        if (list && watched == list->viewport()) {
+            const QListWidgetItem* item =
+                list->itemAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+            pressOnSelected_ = item && item->isSelected();
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 bool CustomersPageActions::hasSelection() const {
@@ -233,6 +259,7 @@ void CustomersPageActions::deleteCustomer() {
 void CustomersPageActions::finishChange(ChangeResult result, const char* done, const char* failed) {
     switch (result) {
         case ChangeResult::OpenFailed:
+        case ChangeResult::ReadFailed:
             message(text::kTableNotOpened, ui::MessageIcon::Error);
             return;
         case ChangeResult::WriteFailed:

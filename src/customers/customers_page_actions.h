@@ -71,6 +71,10 @@ class CustomersPageActions : public QObject {
     void showCustomerStatement();
     void buildSpendingRanking();
 
+  protected:
+    // Notes whether a press on the menu's list lands on the selected item.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void applyButtonLook();
     void enableAndEmptyForm();
@@ -92,6 +96,8 @@ class CustomersPageActions : public QObject {
     TableFiles files_;
     // The menu's items as stored, so that a name finds its record byte for byte.
     std::vector<std::string> names_;
+    // The last press on the menu's list landed on the item already selected.
+    bool pressOnSelected_ = false;
 };
 
 }  // namespace customers

@@ -1,6 +1,9 @@
 #include "ledger_table.h"
 
+#include <algorithm>
 #include <array>
+#include <optional>
+#include <unordered_map>
 
 #include "table_file.h"
 
@@ -40,37 +43,71 @@ FieldNumbers lookUpFields(TableFile& table) {
 
 bool openLedger(TableFile& table) { return table.open(kLedgerFileName, kLedgerPassword).ok(); }
 
-std::array<TableValue, 6> valuesOf(const LedgerRecord& r) {
-    return {TableValue::dateTime(r.日期), TableValue::text(r.客户), TableValue::text(r.事件),
-            TableValue::number(r.金额),   TableValue::text(r.备注), TableValue::boolean(r.状态)};
+// The six values in field order; a text longer than its field in this
+// table is cut at a whole character rather than through one.
+std::array<TableValue, 6> valuesOf(const TableFile& table, const LedgerRecord& r) {
+    const auto fit = [&](std::string_view name, const std::string& text) {
+        return TableValue::text(schema::fitToField(table.fields(), name, text));
+    };
+    return {TableValue::dateTime(r.日期), fit(field::客户, r.客户), fit(field::事件, r.事件),
+            TableValue::number(r.金额),   fit(field::备注, r.备注), TableValue::boolean(r.状态)};
 }
 
-// Puts the cursor on record `n`; goTo() would clamp a number outside the
-// table onto some other record, which must never be written.
-bool goToExisting(TableFile& table, std::int32_t n) {
-    // TODO(read-failure): a count that cannot be read makes every record
-    // "not there" (NoSuchRecord) rather than a failed read.
-    if (n < 1 || n > table.recordCount()) return false;
-    return table.goTo(n) && table.recordNumber() == n;
+// The number of the first live record with record id `id`, 0 when there is
+// none; nullopt when the walk could not read every record up to it.
+std::optional<std::int32_t> numberOfId(TableFile& table, std::int32_t id) {
+    std::int32_t found = 0;
+    if (!table.goFirst()) return std::nullopt;
+    const tables::Status walked = table.forEachRecord([&] {
+        if (table.recordId() != id) return true;
+        found = table.recordNumber();
+        return false;
+    });
+    // A record that could not be read may be the first with the id.
+    if (!walked) return std::nullopt;
+    return found;
 }
 
-constexpr unsigned kPumpEvery = 256;
+// Runs `change` (a write or delete mark that compares the record id under
+// the record lock) on the record `ref` names: first at its listed number,
+// then, when that slot holds another record (a purge moved it), where its id
+// now stands. A record that moves again in between is looked for again.
+template <typename Change>
+LedgerStatus changeRecord(TableFile& table, RecordRef ref, const Change& change) {
+    if (ref.id <= 0) return LedgerStatus::RecordGone;
+    std::int32_t at = ref.number;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        // goTo clamps a number past the end onto the last record, whose id
+        // then differs; an empty table has no current record at all.
+        if (at >= 1 && table.goTo(at)) {
+            const tables::Status s = change();
+            if (s) return LedgerStatus::Ok;
+            if (s.code() != tables::kRecordMissing && s.code() != tables::kNoCurrentRecord)
+                return LedgerStatus::WriteFailed;
+        }
+        const std::optional<std::int32_t> found = numberOfId(table, ref.id);
+        if (!found) return LedgerStatus::ReadFailed;
+        if (*found == 0) return LedgerStatus::RecordGone;
+        at = *found;
+    }
+    return LedgerStatus::WriteFailed;
+}
 
 }  // namespace
 
-ScanResult findRecords(const LedgerFilter& filter, std::size_t limit, const Pump& pump) {
+ScanResult findRecords(const LedgerFilter& filter, std::size_t limit) {
     ScanResult result;
     TableFile table;
     if (!openLedger(table)) return result;
-    result.opened = true;
-    if (filter.matchNothing) return result;
+    if (filter.matchNothing) {
+        result.status = LedgerStatus::Ok;
+        return result;
+    }
     const FieldNumbers f = lookUpFields(table);
 
-    unsigned visited = 0;
-    // TODO(read-failure): a walk that fails is not told apart from a complete
-    // one; the rows read so far are all the page gets.
-    (void)table.forEachRecord([&]() -> bool {
-        if (pump && ++visited % kPumpEvery == 0) pump();
+    // A record that cannot be read fails the walk; so does a count that
+    // cannot be read (the walk reads it first).
+    const tables::Status walked = table.forEachRecord([&]() -> bool {
         if (table.isDeleted()) return true;
 
         // Cheapest test first: a day filter needs one number only.
@@ -98,6 +135,7 @@ ScanResult findRecords(const LedgerFilter& filter, std::size_t limit, const Pump
         if (!filter.days) date = table.read(f.date);
         FoundRecord& row = result.rows.emplace_back();
         row.recordNumber = table.recordNumber();
+        row.recordId = table.recordId();
         row.record.日期 = date.asDateTime();
         row.record.客户 = customer.asText();
         row.record.事件 = item.asText();
@@ -107,60 +145,86 @@ ScanResult findRecords(const LedgerFilter& filter, std::size_t limit, const Pump
         return true;
     });
     table.close();
+    if (!walked) {
+        result.rows.clear();
+        result.cut = false;
+        result.status = LedgerStatus::ReadFailed;
+        return result;
+    }
+    result.status = LedgerStatus::Ok;
     return result;
 }
 
 LedgerStatus appendRecord(const LedgerRecord& record) {
     TableFile table;
     if (!openLedger(table)) return LedgerStatus::OpenFailed;
-    const auto values = valuesOf(record);
+    const auto values = valuesOf(table, record);
     const bool ok = table.append(values).ok();
     table.close();
     return ok ? LedgerStatus::Ok : LedgerStatus::WriteFailed;
 }
 
-LedgerStatus writeRecord(std::int32_t recordNumber, const LedgerRecord& record) {
+LedgerStatus writeRecord(RecordRef ref, const LedgerRecord& record) {
     TableFile table;
     if (!openLedger(table)) return LedgerStatus::OpenFailed;
-    LedgerStatus status = LedgerStatus::NoSuchRecord;
-    if (goToExisting(table, recordNumber)) {
-        const auto values = valuesOf(record);
-        status = table.write(values) ? LedgerStatus::Ok : LedgerStatus::WriteFailed;
-    }
+    const auto values = valuesOf(table, record);
+    const LedgerStatus status =
+        changeRecord(table, ref, [&] { return table.write(values, ref.id); });
     table.close();
     return status;
 }
 
-LedgerStatus writeStatus(std::span<const std::int32_t> recordNumbers, bool settled) {
+LedgerStatus writeStatus(std::span<const RecordRef> refs, bool settled) {
     TableFile table;
     if (!openLedger(table)) return LedgerStatus::OpenFailed;
+    // Where each record stands now. Usually every one is still at its listed
+    // number; otherwise one walk finds them all by their ids. A selection of
+    // which one entry is gone is refused whole, so that the operator sees the
+    // list as it is before anything changes.
+    std::vector<RecordRef> now(refs.begin(), refs.end());
+    const bool allInPlace = std::all_of(now.begin(), now.end(), [&](const RecordRef& ref) {
+        return ref.id > 0 && ref.number >= 1 && table.goTo(ref.number) &&
+               table.recordNumber() == ref.number && table.recordId() == ref.id;
+    });
+    if (!allInPlace) {
+        std::unordered_map<std::int32_t, std::int32_t> numberOf;
+        (void)table.goFirst();
+        if (!table.forEachRecord([&] {
+                const std::int32_t id = table.recordId();
+                if (id > 0) numberOf.try_emplace(id, table.recordNumber());
+                return true;
+            })) {
+            table.close();
+            return LedgerStatus::ReadFailed;
+        }
+        for (RecordRef& ref : now) {
+            const auto it = numberOf.find(ref.id);
+            if (ref.id <= 0 || it == numberOf.end()) {
+                table.close();
+                return LedgerStatus::RecordGone;
+            }
+            ref.number = it->second;
+        }
+    }
     // Absent values leave their fields as they are.
-    const std::array<TableValue, 6> values{TableValue(), TableValue(), TableValue(),
+    const std::array<TableValue, 6> values{TableValue(), TableValue(),
                                            TableValue(), TableValue(),
-                                           TableValue::boolean(settled)};
+                                           TableValue(), TableValue::boolean(settled)};
     LedgerStatus status = LedgerStatus::Ok;
-    for (std::int32_t n : recordNumbers) {
-        if (!goToExisting(table, n)) {
-            status = LedgerStatus::NoSuchRecord;
-        } else if (!table.write(values) && status == LedgerStatus::Ok) {
-            status = LedgerStatus::WriteFailed;
-        }
+    for (const RecordRef& ref : now) {
+        const LedgerStatus one =
+            changeRecord(table, ref, [&] { return table.write(values, ref.id); });
+        if (one != LedgerStatus::Ok && status == LedgerStatus::Ok) status = one;
     }
     table.close();
     return status;
 }
 
-LedgerStatus deleteRecord(std::int32_t recordNumber) {
+LedgerStatus deleteRecord(RecordRef ref) {
     TableFile table;
     if (!openLedger(table)) return LedgerStatus::OpenFailed;
-    LedgerStatus status = LedgerStatus::NoSuchRecord;
-    if (goToExisting(table, recordNumber)) {
-        if (!table.markDeleted()) {
-            status = LedgerStatus::WriteFailed;
-        } else {
-            status = table.purge() ? LedgerStatus::Ok : LedgerStatus::PurgeFailed;
-        }
-    }
+    LedgerStatus status = changeRecord(table, ref, [&] { return table.markDeleted(ref.id); });
+    if (status == LedgerStatus::Ok && !table.purge()) status = LedgerStatus::PurgeFailed;
     table.close();
     return status;
 }

@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -19,10 +18,11 @@ namespace ledger {
 
 enum class LedgerStatus {
     Ok,
-    OpenFailed,    // missing file, wrong password, damaged table
-    NoSuchRecord,  // the record number lies outside the table
-    WriteFailed,   // the table refused the write or the delete mark
-    PurgeFailed,   // marked deleted, but the purge did not finish
+    OpenFailed,   // missing file, wrong password, damaged table
+    ReadFailed,   // opened, but the records could not be read to the end
+    RecordGone,   // no live record bears the id any more: nothing was changed
+    WriteFailed,  // the table refused the write or the delete mark
+    PurgeFailed,  // marked deleted, but the purge did not finish
 };
 
 // What a query lists. Every condition that is set must hold.
@@ -39,34 +39,44 @@ struct LedgerFilter {
 
 struct FoundRecord {
     std::int32_t recordNumber = 0;
+    std::int32_t recordId = 0;
     LedgerRecord record;
+
+    RecordRef ref() const { return {recordNumber, recordId}; }
 };
 
 struct ScanResult {
-    bool opened = false;  // false: the table could not be opened, rows is empty
+    // OpenFailed or ReadFailed: rows is empty, as a list that cannot be
+    // trusted is no list (its total would be wrong without a word).
+    LedgerStatus status = LedgerStatus::OpenFailed;
     std::vector<FoundRecord> rows;  // in file order
     bool cut = false;               // more records matched than the limit
-};
 
-// Called every so many records during a scan so that window events can run.
-using Pump = std::function<void()>;
+    bool ok() const { return status == LedgerStatus::Ok; }
+};
 
 // Lists the records that pass `filter`, in file order, at most `limit` of
 // them; records marked deleted are skipped. When a further record matches,
-// the scan stops there and the result says it was cut.
-ScanResult findRecords(const LedgerFilter& filter, std::size_t limit = kMaxListRows,
-                       const Pump& pump = {});
+// the scan stops there and the result says it was cut. A record that cannot
+// be read (another process holds it, a damaged table) fails the whole scan.
+ScanResult findRecords(const LedgerFilter& filter, std::size_t limit = kMaxListRows);
 
 // Adds one record at the end.
 LedgerStatus appendRecord(const LedgerRecord& record);
-// Writes all six fields over the record with the given number.
-LedgerStatus writeRecord(std::int32_t recordNumber, const LedgerRecord& record);
+
+// The changes of a listed record find it by its id: at the number the list
+// saw when it is still there, else at the first live record with that id (a
+// purge elsewhere moved it). The id is checked under the record lock as the
+// record is changed, so another record is never written. No live record with
+// the id: RecordGone, and nothing is changed.
+
+// Writes all six fields over the record.
+LedgerStatus writeRecord(RecordRef ref, const LedgerRecord& record);
 // Writes only the status of each given record; the other five fields stay as
-// they are. Numbers outside the table are skipped (result NoSuchRecord, the
-// others are still written).
-LedgerStatus writeStatus(std::span<const std::int32_t> recordNumbers, bool settled);
+// they are. When one of them is gone nothing is written at all.
+LedgerStatus writeStatus(std::span<const RecordRef> refs, bool settled);
 // Marks the record deleted and purges the table, which moves every later
 // record one number down.
-LedgerStatus deleteRecord(std::int32_t recordNumber);
+LedgerStatus deleteRecord(RecordRef ref);
 
 }  // namespace ledger

@@ -4,7 +4,6 @@
 #include <QStringList>
 
 #include "gbk_text.h"
-#include "ledger_pages.h"
 #include "page_helpers.h"
 #include "report_list.h"
 

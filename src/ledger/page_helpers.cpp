@@ -3,7 +3,6 @@
 #include <QLabel>
 
 #include "gbk_text.h"
-#include "ledger_pages.h"
 #include "numbers.h"
 #include "report_list.h"
 

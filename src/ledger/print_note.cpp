@@ -5,9 +5,9 @@
 #include "date_picker.h"
 #include "delivery_note.h"
 #include "gbk_text.h"
-#include "ledger_pages.h"
 #include "page_helpers.h"
 #include "query_page.h"
+#include "query_page_actions.h"
 #include "report_list.h"
 #include "table_grid.h"
 
@@ -73,9 +73,8 @@ enum QueryColumn { kDate = 2, kCustomer, kItem, kAmount, kStatus, kRemark };
 
 }  // namespace
 
-void LedgerPages::printDeliveryNote() {
-    if (!query_) return;
-    ui::QueryPage& p = *query_;
+void QueryPageActions::printDeliveryNote() {
+    ui::QueryPage& p = page_;
     const ui::ReportList& list = *p.超级列表框统计;
 
     std::vector<NoteLine> lines;

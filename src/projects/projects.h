@@ -8,13 +8,15 @@
 #include <string_view>
 #include <vector>
 
+#include "table_schema.h"
+
 namespace projects {
 
-inline constexpr std::string_view kProjectFile = "项目.edb";
-inline constexpr std::string_view kProjectField = "项目";
+inline constexpr std::string_view kProjectFile = schema::projects::kTable.fileName;
+inline constexpr std::string_view kProjectField = schema::projects::kFields[0].name;  // GBK
 
 // The names (GBK) of the records not marked deleted, in record order;
-// nullopt when the table cannot be opened.
+// nullopt when the table cannot be opened or read to the end.
 std::optional<std::vector<std::string>> readProjects(std::string_view fileName = kProjectFile);
 
 enum class ChangeResult {
@@ -27,7 +29,8 @@ enum class ChangeResult {
 ChangeResult appendProject(std::string_view nameGbk, std::string_view fileName = kProjectFile);
 
 // Removes the first record whose name equals `nameGbk` exactly. A name that
-// matches no record changes nothing and still counts as done.
+// matches no record changes nothing and still counts as done; a search that
+// cannot read the table gives OpenFailed.
 ChangeResult removeProject(std::string_view nameGbk, std::string_view fileName = kProjectFile);
 
 }  // namespace projects

@@ -4,7 +4,6 @@
 #include <limits>
 #include <vector>
 
-#include "gbk.h"
 #include "table_file.h"
 #include "text.h"
 
@@ -12,8 +11,7 @@ namespace settings {
 
 namespace {
 
-// Field names and file names as the table library takes them.
-std::string gbk(std::string_view utf8) { return convert::utf8ToGbk(utf8).value(); }
+namespace fields = schema::settings;
 
 // File names go to the table layer as UTF-8 on every platform.
 std::string fileNameForTables(std::string_view utf8) { return std::string(utf8); }
@@ -43,17 +41,25 @@ Settings readSettings(std::string_view fileName) {
     if (!table.open(fileNameForTables(fileName), tables::kAccessPassword)) return s;
     // By name and in field order, so that a table with its fields in another
     // order still reads right and a faulty one fails at the same field each time.
-    // TODO(read-failure): a field that cannot be read gives its empty value
-    // (the defaults) without a word.
-    s.password = table.read(gbk(kFieldNames[0])).asText();
+    // A field that cannot be read (the record held by another process, no
+    // record at all) gives the empty record, as a table that cannot be opened
+    // does: never a password from the file with switches from nowhere.
+    bool unread = false;
+    const auto read = [&](std::size_t field) {
+        tables::TableValue v = table.read(fields::kFields[field].name);
+        if (tables::lastTableError() != tables::kOk) unread = true;
+        return v;
+    };
+    s.password = read(fields::kPasswordField).asText();
     for (int i = 0; i < kSwitchCount; ++i)
-        s.*kSwitchMembers[i] = table.read(gbk(kFieldNames[1 + i])).asBool();
-    const tables::TableValue skin = table.read(gbk(kFieldNames[13]));
+        s.*kSwitchMembers[i] = read(fields::kFirstSwitch + static_cast<std::size_t>(i)).asBool();
+    const tables::TableValue skin = read(fields::kSkinField);
     if (skin.isIntegral())
         s.skinNumber = skinNumberFrom(true, skin.asInteger(), 0.0);
     else
         s.skinNumber = skinNumberFrom(false, 0, skin.asNumber());
     table.close();
+    if (unread) return Settings{};
     return s;
 }
 
@@ -61,7 +67,8 @@ bool passwordAccepted(const Settings& s, std::string_view typedGbk) {
     return typedGbk == s.password;
 }
 
-SaveResult writeSettings(const SettingsForm& form, std::string_view fileName) {
+SaveResult writeSettings(const SettingsForm& form, std::string_view fileName,
+                         std::int32_t* passwordWidth) {
     if (form.passwordEnabled && convert::removeSpaces(form.password).empty())
         return SaveResult::InvalidPassword;
     // Also with the password disabled: boxes left different are a sign of a slip.
@@ -70,6 +77,13 @@ SaveResult writeSettings(const SettingsForm& form, std::string_view fileName) {
     tables::TableFile table;
     if (!table.open(fileNameForTables(fileName), tables::kAccessPassword))
         return SaveResult::OpenFailed;
+    // A password cut to the field would match nothing the operator can type
+    // (half a character at the end, or letters missing): refused whole.
+    const std::int32_t width =
+        schema::textWidth(table.fields(), fields::kFields[fields::kPasswordField].name);
+    if (passwordWidth) *passwordWidth = width;
+    if (form.passwordEnabled && width > 0 && form.password.size() > static_cast<std::size_t>(width))
+        return SaveResult::PasswordTooLong;
 
     std::vector<tables::TableValue> values;
     values.push_back(

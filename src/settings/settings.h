@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "table_schema.h"
+
 namespace settings {
 
 struct Settings {
@@ -39,11 +41,9 @@ inline constexpr std::array<bool Settings::*, kSwitchCount> kSwitchMembers = {
     &Settings::askLoginPassword,   &Settings::askQueryPassword,  &Settings::askCustomerPassword};
 Switches switchesOf(const Settings& s);
 
-// The table and its field names (UTF-8; the table holds them as GBK).
-inline constexpr std::string_view kSettingsFile = "设置.edb";
-inline constexpr std::array<std::string_view, 14> kFieldNames = {
-    "密码",     "记账录入", "记账日期", "记账修改删除", "统计模糊", "统计时间", "统计组合",
-    "客户添加", "客户修改", "客户删除", "登录密码",     "查询密码", "客户密码", "皮肤号"};
+// The table; its fields are those of schema::settings, in that order.
+inline constexpr std::string_view kSettingsFile = schema::settings::kTable.fileName;
+static_assert(schema::settings::kSwitchCount == kSwitchCount);
 
 // Reads record 1 of the settings table. When the table cannot be opened the
 // result is the empty record (no password, every switch off) and nothing is
@@ -70,13 +70,18 @@ enum class SaveResult {
     InvalidPassword,  // "请输入有效密码！"; the table is not touched
     Mismatch,         // "2次输入的密码不一致，请核对！"; the table is not touched
     OpenFailed,       // "设置数据库没有读取成功！"
+    PasswordTooLong,  // longer than the table's password field; nothing is written
     WriteFailed,      // nothing is shown
 };
 
 // Checks the form and overwrites record 1 of the settings table (the skin
 // number keeps its stored value). With the password disabled the password is
 // stored empty and the three prompt switches false, whatever the boxes show.
-SaveResult writeSettings(const SettingsForm& form, std::string_view fileName = kSettingsFile);
+// A password is never cut: one whose bytes do not fit the width of the open
+// table's "密码" field is refused (PasswordTooLong), and `passwordWidth`, when
+// given, receives that width.
+SaveResult writeSettings(const SettingsForm& form, std::string_view fileName = kSettingsFile,
+                         std::int32_t* passwordWidth = nullptr);
 
 // The number kinds a skin number may be stored as, reduced to 32 bits: integers
 // keep their low 32 bits, fractions are truncated toward zero.

@@ -100,7 +100,8 @@ void saveSettings(ui::SettingsPage& page, std::string_view fileName) {
     const auto boxes = switchBoxes(page);
     for (int i = 0; i < kSwitchCount; ++i) form.switches[i] = boxes[i]->isChecked();
 
-    switch (writeSettings(form, fileName)) {
+    std::int32_t passwordWidth = 0;
+    switch (writeSettings(form, fileName, &passwordWidth)) {
         case SaveResult::Saved:
             ui::dialogs().message(QString::fromUtf8(text::kSaved), ui::MessageIcon::Information);
             break;
@@ -112,6 +113,10 @@ void saveSettings(ui::SettingsPage& page, std::string_view fileName) {
             break;
         case SaveResult::Mismatch:
             warn(text::kMismatch);
+            break;
+        case SaveResult::PasswordTooLong:
+            ui::dialogs().message(QString::fromUtf8(text::kPasswordTooLong).arg(passwordWidth),
+                                  ui::MessageIcon::Warning);
             break;
         case SaveResult::WriteFailed:
             break;  // no message for a failed write

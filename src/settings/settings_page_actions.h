@@ -22,6 +22,9 @@ inline constexpr const char* kInvalidPassword = "请输入有效密码！";
 inline constexpr const char* kMismatch = "2次输入的密码不一致，请核对！";
 inline constexpr const char* kTableNotRead = "设置数据库没有读取成功！";
 inline constexpr const char* kSaved = "全部保存成功！";
+// %1: the width of the password field in bytes.
+inline constexpr const char* kPasswordTooLong =
+    "密码太长，最多可输入%1个字节（一个汉字占两个字节）！";
 inline constexpr const char* kNotGbk = "内容中的字符“%1”无法保存，请修改！";
 }  // namespace text
 

@@ -17,14 +17,15 @@
 #include "customers_page_actions.h"
 #include "dialogs.h"
 #include "entry_page.h"
+#include "entry_page_actions.h"
 #include "image_button.h"
 #include "images.h"
-#include "ledger_pages.h"
 #include "main_bar.h"
 #include "pages.h"
 #include "password_gate.h"
 #include "platform.h"
 #include "project_list.h"
+#include "query_page_actions.h"
 #include "settings_page.h"
 #include "settings_page_actions.h"
 #include "table_error.h"
@@ -155,17 +156,17 @@ void Shell::createMainBar() {
 
     bar_ = std::make_unique<ui::MainBar>();
     bar_->installEventFilter(this);
-    ledger_ = std::make_unique<ledger::LedgerPages>();
     pages_ = std::make_unique<PageManager>(*bar_, settings_);
 
     PageLoaders loaders;
-    loaders.entry = [this](ui::EntryPage& page) {
-        ledger_->bindEntryPage(page);
+    loaders.entry = [](ui::EntryPage& page) {
+        // The page owns its operations, bound once; then the day list.
+        (new ledger::EntryPageActions(page))->refreshEntryList();
         composer::bindEntryPage(page);
         customers::fillEntryCustomers(page);
         projects::fillEntryProjects(page);
     };
-    loaders.query = [this](ui::QueryPage& page) { ledger_->bindQueryPage(page); };
+    loaders.query = [](ui::QueryPage& page) { new ledger::QueryPageActions(page); };
     loaders.customers = [this](ui::CustomersPage& page) {
         // Owned by the page; every change refills the entry page's box while it exists.
         auto* actions = new customers::CustomersPageActions(page, settings_,

@@ -14,9 +14,6 @@
 
 class QSocketNotifier;
 
-namespace ledger {
-class LedgerPages;
-}
 namespace shell::platform {
 class Platform;
 }
@@ -106,7 +103,6 @@ class Shell : public QObject {
     settings::Settings settings_;
     int hotKeyId_ = 0;
     std::unique_ptr<ui::MainBar> bar_;
-    std::unique_ptr<ledger::LedgerPages> ledger_;
     std::unique_ptr<PageManager> pages_;
     std::unique_ptr<QSystemTrayIcon> tray_;
     std::unique_ptr<QSocketNotifier> hotKeyNotifier_;

@@ -613,6 +613,14 @@ Status TableFile::append(std::span<const TableValue> values) {
 }
 
 Status TableFile::write(std::span<const TableValue> values) {
+    return writeCurrent(values, nullptr);
+}
+
+Status TableFile::write(std::span<const TableValue> values, std::int32_t expectedId) {
+    return writeCurrent(values, &expectedId);
+}
+
+Status TableFile::writeCurrent(std::span<const TableValue> values, const std::int32_t* expectedId) {
     const Where at = where(impl_, "write");
     if (!isOpen()) return at.fail(kNoCurrentTable);
     Impl& im = *impl_;
@@ -634,6 +642,7 @@ Status TableFile::write(std::span<const TableValue> values) {
     }
     if (im.readPlain(im.slotOffset(slot), rec.data(), rec.size()) != im.recordSize)
         return at.fail(kRecordReadFailed, slot + 1);
+    if (expectedId && getI32(rec.data()) != *expectedId) return at.fail(kRecordMissing, slot + 1);
     if (TableError e = im.putValues(values, rec.data(), false)) return at.fail(e, slot + 1);
     if (im.view) im.view->stale = true;
     // The record id (bytes 0..3) is not rewritten: a deleted mark stays.
@@ -642,7 +651,11 @@ Status TableFile::write(std::span<const TableValue> values) {
     return succeed();
 }
 
-Status TableFile::markDeleted() {
+Status TableFile::markDeleted() { return markCurrentDeleted(nullptr); }
+
+Status TableFile::markDeleted(std::int32_t expectedId) { return markCurrentDeleted(&expectedId); }
+
+Status TableFile::markCurrentDeleted(const std::int32_t* expectedId) {
     const Where at = where(impl_, "markDeleted");
     if (!isOpen()) return at.fail(kNoCurrentTable);
     Impl& im = *impl_;
@@ -659,6 +672,7 @@ Status TableFile::markDeleted() {
     std::uint8_t buf[4];
     if (im.readPlain(im.slotOffset(slot), buf, 4) != 4) return at.fail(kFieldReadFailed, slot + 1);
     const std::int32_t id = getI32(buf);
+    if (expectedId && id != *expectedId) return at.fail(kRecordMissing, slot + 1);
     if (id > 0) {
         putI32(buf, -id);
         if (im.view) im.view->stale = true;

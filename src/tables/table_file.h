@@ -135,7 +135,15 @@ class TableFile {
     Status write(std::initializer_list<TableValue> values) {
         return write(std::span<const TableValue>(values.begin(), values.size()));
     }
+    // The same, only while the current record still bears the record id
+    // `expectedId`: the id is compared under the record lock, and any other
+    // id (the record moved or was marked deleted meanwhile) fails with
+    // kRecordMissing before anything is written.
+    Status write(std::span<const TableValue> values, std::int32_t expectedId);
     Status markDeleted();
+    // The same, only while the current record bears `expectedId`; otherwise
+    // kRecordMissing and nothing is marked.
+    Status markDeleted(std::int32_t expectedId);
     Status purge();
     // Searches forward from the cursor; the predicate reads the record under
     // examination with read()/isDeleted(). On no match the cursor returns.
@@ -168,6 +176,10 @@ class TableFile {
     struct Impl;
 
   private:
+    // write() and markDeleted(), comparing the record id when one is expected.
+    Status writeCurrent(std::span<const TableValue> values, const std::int32_t* expectedId);
+    Status markCurrentDeleted(const std::int32_t* expectedId);
+
     std::unique_ptr<Impl> impl_;
 };
 

@@ -15,6 +15,12 @@ ComboBox::ComboBox(QWidget* parent) : QComboBox(parent) {
     // never shows it).
     setPlaceholderText(QStringLiteral(" "));
     setCurrentIndex(-1);
+    // Typed text is stored exactly as typed: no completion that turns "Bo"
+    // into "Bob" as the operator types, and no matching (letter case
+    // ignored) that turns "alice" into "Alice" and selects that entry when
+    // the focus leaves the box, which would also count as a pick.
+    setCompleter(nullptr);
+    disconnect(lineEdit(), SIGNAL(editingFinished()), this, nullptr);
     connect(lineEdit(), &QLineEdit::textEdited, this, [this] { clearSelectedEntry(); });
     lineEdit()->installEventFilter(this);
 }

@@ -2,8 +2,10 @@
 // selected list entry any more (currentIndex() is -1) while the typed text
 // stays; picking an entry from the list selects it again. Pages tell "picked
 // from the list" from "typed" this way. Filling the list selects no entry,
-// and neither does Enter on typed text (Qt would pick an entry that equals
-// it, as if chosen from the list).
+// and neither does Enter on typed text. Typed text is never completed or
+// replaced by a list entry, and only a choice in the drop-down (mouse or
+// keys) selects an entry and emits activated(): typing an entry's text and
+// leaving the box is no pick.
 #pragma once
 
 #include <QComboBox>

@@ -10,6 +10,7 @@ namespace {
 
 using convert::compareText;
 using convert::findText;
+using convert::fitToWidth;
 using convert::foldFullWidth;
 using convert::removeSpaces;
 using convert::trimSpaces;
@@ -137,6 +138,19 @@ TEST(TextOperations, AreTotalOnMalformedAndLongTexts) {
     EXPECT_EQ(trimSpaces(longText + "\xA1"), "\xA1");
     EXPECT_EQ(foldFullWidth(longText).size(), longText.size() / 2);
     EXPECT_EQ(findText(longText + "x", "x"), static_cast<int>(longText.size()) + 1);
+}
+
+TEST(FitToWidth, CutsBeforeACharacterThatWouldNotFitWhole) {
+    EXPECT_EQ(fitToWidth("abc", 3), "abc");
+    EXPECT_EQ(fitToWidth("abcd", 3), "abc");
+    EXPECT_EQ(fitToWidth(gbk("a甲乙"), 4), gbk("a甲"));
+    EXPECT_EQ(fitToWidth(gbk("甲乙"), 3), gbk("甲"));
+    EXPECT_EQ(fitToWidth(gbk("甲"), 1), "");
+    EXPECT_EQ(fitToWidth(gbk("甲乙"), 0), "");
+    // A trail byte in the ASCII range ('@') is no character of its own.
+    EXPECT_EQ(fitToWidth("a\x81\x40", 2), "a");
+    // A text that fits stays whole, even one that ends in a lone lead byte.
+    EXPECT_EQ(fitToWidth("ab\x81", 3), "ab\x81");
 }
 
 }  // namespace

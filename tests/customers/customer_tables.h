@@ -16,6 +16,7 @@
 #include "gbk.h"
 #include "table_error.h"
 #include "table_file.h"
+#include "table_schema.h"
 
 namespace customers::testing {
 
@@ -64,12 +65,8 @@ class TableFolderTest : public ::testing::Test {
     std::string ledgerTable() const { return file("记账.edb"); }
 
     void makeCustomerTable(const std::vector<Customer>& rows = {}) {
-        using tables::FieldType;
         ASSERT_EQ(tables::createTable(file("客户.EDB"), tables::kAccessPassword,
-                                      {{g("姓名"), FieldType::Text, 0, 40},
-                                       {g("电话"), FieldType::Text, 0, 40},
-                                       {g("地址"), FieldType::Text, 0, 100},
-                                       {g("备注"), FieldType::Text, 0, 200}}),
+                                      schema::descriptors(schema::customers::kTable)),
                   0);
         for (const Customer& c : rows)
             ASSERT_EQ(appendCustomer(c, customerTable()), ChangeResult::Done);
@@ -83,15 +80,10 @@ class TableFolderTest : public ::testing::Test {
     void makeLedger(const std::vector<LedgerEntry>& entries,
                     tables::FieldType statusType = tables::FieldType::Bool) {
         using tables::FieldType;
-        ASSERT_EQ(tables::createTable(
-                      ledgerTable(), tables::kAccessPassword,
-                      {{g("日期"), FieldType::DateTime, 0, 0},
-                       {g("客户"), FieldType::Text, 0, 40},
-                       {g("事件"), FieldType::Text, 0, 100},
-                       {g("金额"), FieldType::Double, 0, 0},
-                       {g("备注"), FieldType::Text, 0, 200},
-                       {g("状态"), statusType, 0, statusType == FieldType::Text ? 4 : 0}}),
-                  0);
+        auto fields = schema::descriptors(schema::ledger::kTable);
+        fields[schema::ledger::k状态] = {g("状态"), statusType, 0,
+                                         statusType == FieldType::Text ? 4 : 0};
+        ASSERT_EQ(tables::createTable(ledgerTable(), tables::kAccessPassword, fields), 0);
         tables::TableFile t;
         ASSERT_TRUE(t.open(ledgerTable(), tables::kAccessPassword));
         using tables::TableValue;

@@ -1,6 +1,7 @@
 // The customer table operations and the ledger sums, without Qt.
 #include <gtest/gtest.h>
 
+#include "../support/record_held_elsewhere.h"
 #include "customer_tables.h"
 #include "customers.h"
 
@@ -45,9 +46,6 @@ TEST_F(CustomerTableTest, LookupTakesTheFirstRecordOfExactlyThatName) {
 }
 
 TEST_F(CustomerTableTest, LongTextsAreCutAtAWholeCharacter) {
-    EXPECT_EQ(fitToWidth("abc", 3), "abc");
-    EXPECT_EQ(fitToWidth(g("a甲乙"), 4), g("a甲"));
-    EXPECT_EQ(fitToWidth(g("甲乙"), 3), g("甲"));
     makeCustomerTable();
     // 41 bytes: an ASCII letter and twenty two-byte characters; the name
     // field holds 40, so the last character goes whole.
@@ -55,6 +53,39 @@ TEST_F(CustomerTableTest, LongTextsAreCutAtAWholeCharacter) {
     for (int i = 0; i < 20; ++i) name += g("客");
     ASSERT_EQ(appendCustomer({name, "", "", ""}, customerTable()), ChangeResult::Done);
     EXPECT_EQ(storedNames().at(0), name.substr(0, 39));
+}
+
+TEST_F(CustomerTableTest, ValuesGoToTheFieldsTheTableDescriptionNames) {
+    makeCustomerTable();
+    ASSERT_EQ(appendCustomer(person("王五", "1", "东街", "熟客"), customerTable()),
+              ChangeResult::Done);
+    tables::TableFile t;
+    ASSERT_TRUE(t.open(customerTable(), tables::kAccessPassword));
+    namespace s = schema::customers;
+    for (std::size_t i = 0; i < std::size(s::kFields); ++i)
+        EXPECT_EQ(t.read(static_cast<int>(i + 1)).kind(), tables::kindOf(s::kFields[i].type));
+    EXPECT_EQ(t.read(int{s::k姓名} + 1).asText(), g("王五"));
+    EXPECT_EQ(t.read(int{s::k电话} + 1).asText(), "1");
+    EXPECT_EQ(t.read(int{s::k地址} + 1).asText(), g("东街"));
+    EXPECT_EQ(t.read(int{s::k备注} + 1).asText(), g("熟客"));
+    t.close();
+    EXPECT_EQ(findCustomer(g("王五"), customerTable()).customer,
+              person("王五", "1", "东街", "熟客"));
+}
+
+TEST_F(CustomerTableTest, ARecordHeldElsewhereIsNoAnswer) {
+    makeCustomerTable({person("甲"), person("乙"), person("丙")});
+    const auto before = stored();
+    testing_support::RecordHeldElsewhere held(file("客户.EDB"), tables::kAccessPassword, 2);
+    // Neither a short list nor "not there" for a name behind the held record.
+    EXPECT_FALSE(readCustomerNames(customerTable()));
+    EXPECT_FALSE(findCustomer(g("丙"), customerTable()).opened);
+    EXPECT_EQ(modifyCustomer(g("丙"), person("丁"), customerTable()), ChangeResult::ReadFailed);
+    EXPECT_EQ(deleteCustomer(g("丙"), customerTable()), ChangeResult::ReadFailed);
+    // A name found before the held record is found.
+    EXPECT_EQ(findCustomer(g("甲"), customerTable()).customer, person("甲"));
+    held.release();
+    EXPECT_EQ(stored(), before);
 }
 
 // --- ledger sums ------------------------------------------------------------
@@ -80,6 +111,15 @@ TEST_F(LedgerSumsTest, StatementSumsExactlyTheNamedCustomersEntries) {
 TEST_F(LedgerSumsTest, MissingLedgerGivesNoSums) {
     EXPECT_FALSE(customerStatement(g("张三"), ledgerTable()));
     EXPECT_FALSE(spendingRanking(ledgerTable()));
+}
+
+TEST_F(LedgerSumsTest, ALedgerRecordHeldElsewhereGivesNoSumsRatherThanWrongOnes) {
+    makeLedger({{"张三", 10, true}, {"张三", 5, false}, {"李四", 7, false}});
+    testing_support::RecordHeldElsewhere held(ledgerTable(), tables::kAccessPassword, 2);
+    EXPECT_FALSE(customerStatement(g("张三"), ledgerTable()));
+    EXPECT_FALSE(spendingRanking(ledgerTable()));
+    held.release();
+    EXPECT_EQ(customerStatement(g("张三"), ledgerTable())->total, 15);
 }
 
 TEST_F(LedgerSumsTest, RankingRowsFollowFirstAppearanceWithShownSums) {

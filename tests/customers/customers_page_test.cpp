@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QListWidget>
 #include <QTest>
 
+#include "../support/record_held_elsewhere.h"
 #include "appearance.h"
 #include "controls.h"
 #include "customer_tables.h"
@@ -149,6 +151,43 @@ TEST_F(CustomersPageTest, PickingInTheListRunsTheSelection) {
     EXPECT_EQ(statement(), (QStringList{"甲", "3.3", "0", "3.3"}));
 }
 
+TEST_F(CustomersPageTest, EveryClickOnACustomerReloadsItsStatement) {
+    makeCustomerTable({person("甲", "1"), person("乙")});
+    makeLedger({{"甲", 4, true}});
+    open();
+    page_->show();
+    QApplication::processEvents();
+    QListWidget* list = page_->卷帘式菜单客户->groupList(0);
+    ASSERT_NE(list, nullptr);
+    const auto clickItem = [&](int row) {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(row)).center());
+    };
+    clickItem(0);
+    EXPECT_EQ(statement(), (QStringList{"甲", "4", "4", "0"}));
+    {
+        // An entry recorded meanwhile (on the entry page, or another computer).
+        tables::TableFile t;
+        ASSERT_TRUE(t.open(ledgerTable(), tables::kAccessPassword));
+        using tables::TableValue;
+        ASSERT_TRUE(t.append({TableValue::dateTime(46000), TableValue::text(g("甲")),
+                              TableValue::text(g("照片")), TableValue::number(6),
+                              TableValue::text(""), TableValue::boolean(false)}));
+        t.close();
+    }
+    page_->编辑框电话->setText("typed");
+    // The same customer again: reloaded, form and sums.
+    clickItem(0);
+    EXPECT_EQ(statement(), (QStringList{"甲", "10", "4", "6"}));
+    EXPECT_EQ(form(), (QStringList{"甲", "1", "", ""}));
+    // Another customer and back: each click once.
+    clickItem(1);
+    EXPECT_EQ(statement(), (QStringList{"乙", "0", "0", "0"}));
+    clickItem(0);
+    EXPECT_EQ(statement(), (QStringList{"甲", "10", "4", "6"}));
+    EXPECT_TRUE(dialogs_.messages().isEmpty());
+}
+
 TEST_F(CustomersPageTest, CustomerWithoutEntriesShowsZerosUnderARedName) {
     makeCustomerTable({person("甲")});
     makeLedger({{"甲 ", 8, true}});
@@ -167,6 +206,18 @@ TEST_F(CustomersPageTest, UnreadableLedgerLeavesNoEarlierSumsUnderTheNewName) {
     std::filesystem::remove(fsPath(ledgerTable()));
     pick(1);
     EXPECT_EQ(statement(), (QStringList{"乙", "0", "0", "0"}));
+    EXPECT_EQ(dialogs_.messages(),
+              (QList<RecordedMessage>{msg(text::kLedgerNotOpened, MessageIcon::Error)}));
+}
+
+TEST_F(CustomersPageTest, ALedgerRecordHeldElsewhereGivesTheMessageNotAWrongStatement) {
+    makeCustomerTable({person("甲")});
+    makeLedger({{"甲", 4, true}, {"乙", 1, true}, {"甲", 6, false}});
+    open();
+    testing_support::RecordHeldElsewhere held(ledgerTable(), tables::kAccessPassword, 2);
+    pick(0);
+    // Not 10 from a part of the ledger: the labels stay at "0".
+    EXPECT_EQ(statement(), (QStringList{"甲", "0", "0", "0"}));
     EXPECT_EQ(dialogs_.messages(),
               (QList<RecordedMessage>{msg(text::kLedgerNotOpened, MessageIcon::Error)}));
 }
@@ -375,6 +426,19 @@ TEST_F(CustomersPageTest, RankingWithoutLedgerReportsIt) {
     ledgerOnOpen_ = false;
     open();
     const QString before = page_->标签全部已结->text();
+    actions_->buildSpendingRanking();
+    EXPECT_EQ(page_->超级列表框1->rowCount(), 0);
+    EXPECT_EQ(page_->标签全部已结->text(), before);
+    EXPECT_EQ(dialogs_.messages(),
+              (QList<RecordedMessage>{msg(text::kLedgerNotOpened, MessageIcon::Error)}));
+}
+
+TEST_F(CustomersPageTest, RankingWithALedgerRecordHeldElsewhereReportsItAndListsNothing) {
+    makeCustomerTable();
+    makeLedger({{"甲", 10, true}, {"乙", 3, false}, {"甲", 5, false}});
+    open();
+    const QString before = page_->标签全部已结->text();
+    testing_support::RecordHeldElsewhere held(ledgerTable(), tables::kAccessPassword, 3);
     actions_->buildSpendingRanking();
     EXPECT_EQ(page_->超级列表框1->rowCount(), 0);
     EXPECT_EQ(page_->标签全部已结->text(), before);

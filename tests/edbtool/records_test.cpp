@@ -182,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadValueCase{{"[1,\"a\",true,0,\"\",7]"}},                       // number for memo text
         BadValueCase{{"[\"x\",\"a\",true,0,\"\",\"memo first\"]"}},      // memo not written either
         BadValueCase{{"[1,[1]]"}},                                       // nested array
-        BadValueCase{{"{\"n\":1}"}},                                     // not an array
+        BadValueCase{{"7"}},                                             // no array or object
         BadValueCase{{"[1,"}},                                           // not JSON
         BadValueCase{{"[1,\"\xF0\x9F\x98\x80\"]"}},                      // not in GBK: text
         BadValueCase{{"[1,\"a\",true,0,\"\",\"ok\xF0\x9F\x98\x80\"]"}},  // not in GBK: memo

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -69,6 +70,30 @@ TEST(EdbtoolNames, LettersFoldOnlyOutsideDoubleByteCharacters) {
               "\x81"
               "a"
               "B");
+}
+
+TEST(EdbtoolValues, AnObjectGivesValuesByFieldName) {
+    using tables::FieldType;
+    using tables::TableValue;
+    const std::vector<tables::FieldDescriptor> fields = {
+        {"\xC8\xD5\xC6\xDA", FieldType::DateTime, 4, 0},  // 日期
+        {"Name", FieldType::Text, 12, 10},
+        {"\xBD\xF0\xB6\xEE", FieldType::Double, 22, 0},  // 金额
+    };
+    std::vector<TableValue> values;
+    // Any order; letters without regard to case; the fields not named absent.
+    ASSERT_EQ(edbtool::valuesFromJson(R"({"金额": 5, "NAME": "王"})", fields, values), 0);
+    ASSERT_EQ(values.size(), 3u);
+    EXPECT_TRUE(values[0].isAbsent());
+    EXPECT_EQ(values[1], TableValue::text("\xCD\xF5"));
+    EXPECT_EQ(values[2].asNumber(), 5);
+
+    ASSERT_EQ(edbtool::valuesFromJson(R"({"Name": "x"})", fields, values), 0);
+    EXPECT_EQ(values.size(), 2u);  // the rest stays absent
+    EXPECT_EQ(edbtool::valuesFromJson(R"({"名字": "x"})", fields, values), tables::kNoSuchField);
+    EXPECT_EQ(edbtool::valuesFromJson(R"({"日期": "2023-02-29"})", fields, values),
+              tables::kValueKindMismatch);
+    EXPECT_EQ(edbtool::valuesFromJson(R"("金额")", fields, values), tables::kValueKindMismatch);
 }
 
 }  // namespace

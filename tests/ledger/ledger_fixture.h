@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -12,11 +13,10 @@
 #include <string_view>
 #include <vector>
 
-#include <unistd.h>
-
 #include "gbk.h"
 #include "ledger_record.h"
 #include "table_file.h"
+#include "table_schema.h"
 
 namespace ledger::testing {
 
@@ -50,32 +50,24 @@ struct FatalError : std::runtime_error {
 
 // The ledger's field layout as the program's tables have it.
 inline std::vector<tables::FieldDescriptor> ledgerFields() {
-    using tables::FieldType;
-    return {
-        {std::string(field::日期), FieldType::DateTime, 0, 0},
-        {std::string(field::客户), FieldType::Text, 0, 40},
-        {std::string(field::事件), FieldType::Text, 0, 100},
-        {std::string(field::金额), FieldType::Double, 0, 0},
-        {std::string(field::备注), FieldType::Text, 0, 200},
-        {std::string(field::状态), FieldType::Bool, 0, 0},
-    };
+    return schema::descriptors(schema::ledger::kTable);
 }
 
 // A temporary folder made the current directory, with an empty ledger table
 // in it (unless the test asks for none). Fatal run-time errors throw.
 class LedgerDirTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         oldDir_ = std::filesystem::current_path();
-        dir_ = std::filesystem::temp_directory_path() /
-               ("lanhe_ledger_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                "_" + std::to_string(counter()++) + "_" + std::to_string(::getpid()));
+        dir_ =
+            std::filesystem::temp_directory_path() /
+            ("lanhe_ledger_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "_" + std::to_string(counter()++) + "_" + std::to_string(::getpid()));
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
         std::filesystem::current_path(dir_);
-        tables::setFatalHandler([](std::string_view message) {
-            throw FatalError(std::string(message));
-        });
+        tables::setFatalHandler(
+            [](std::string_view message) { throw FatalError(std::string(message)); });
         if (createLedger()) {
             ASSERT_EQ(tables::createTable(kLedgerFileName, kLedgerPassword, ledgerFields()), 0);
         }
@@ -132,7 +124,7 @@ protected:
 
     std::filesystem::path dir_;
 
-private:
+  private:
     static int& counter() {
         static int n = 0;
         return n;

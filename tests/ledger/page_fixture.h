@@ -18,9 +18,11 @@
 #include "combo_box.h"
 #include "date_picker.h"
 #include "entry_page.h"
+#include "entry_page_actions.h"
 #include "ledger_fixture.h"
-#include "ledger_pages.h"
+#include "page_helpers.h"
 #include "query_page.h"
+#include "query_page_actions.h"
 #include "report_list.h"
 #include "scripted_dialogs.h"
 
@@ -96,14 +98,12 @@ inline QStringList columnTexts(ui::ReportList* list, int column) {
 }
 
 class PageTest : public LedgerDirTest {
-protected:
+  protected:
     void SetUp() override {
         LedgerDirTest::SetUp();
         state_ = std::make_unique<LedgerState>();
-        pages_ = std::make_unique<LedgerPages>(*state_);
     }
     void TearDown() override {
-        pages_.reset();
         entry_.reset();
         query_.reset();
         LedgerDirTest::TearDown();
@@ -120,7 +120,9 @@ protected:
         entry_->日期框1->setValue(day);
         entry_->日期框1->blockSignals(false);
         entry_->show();
-        pages_->bindEntryPage(*entry_);
+        // As the shell does: the page's operations, then its day list.
+        entryActions_ = new EntryPageActions(*entry_, *state_);
+        entryActions_->refreshEntryList();
         entry_->组合框客户->addItems(customers);
         entry_->组合框事件->addItems(items);
         entry_->组合框客户->clearText();
@@ -130,19 +132,25 @@ protected:
     ui::QueryPage& openQueryPage() {
         query_ = std::make_unique<ui::QueryPage>();
         query_->show();
-        pages_->bindQueryPage(*query_);
+        queryActions_ = new QueryPageActions(*query_, *state_);
         return *query_;
     }
 
     // Controls by name.
     template <typename T>
-    T* e(const char* name) { return control<T>(*entry_, name); }
+    T* e(const char* name) {
+        return control<T>(*entry_, name);
+    }
     template <typename T>
-    T* qc(const char* name) { return control<T>(*query_, name); }
+    T* qc(const char* name) {
+        return control<T>(*query_, name);
+    }
 
     ui::ScriptedDialogs dialogs_;
     std::unique_ptr<LedgerState> state_;
-    std::unique_ptr<LedgerPages> pages_;
+    // Owned by their pages.
+    EntryPageActions* entryActions_ = nullptr;
+    QueryPageActions* queryActions_ = nullptr;
     std::unique_ptr<ui::EntryPage> entry_;
     std::unique_ptr<ui::QueryPage> query_;
 };

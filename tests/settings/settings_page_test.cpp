@@ -166,6 +166,24 @@ TEST_F(SettingsPageTest, PasswordTheTableCannotHoldIsRefused) {
     EXPECT_EQ(settings::readSettings(tablePath()).password, "");
 }
 
+TEST_F(SettingsPageTest, APasswordLongerThanItsFieldIsRefusedAndNothingIsStored) {
+    Settings stored;
+    stored.password = "old";
+    testing_tables::writeSettingsTable(tablePath(), stored);  // "密码" holds 20 bytes here
+    page_.单选框启用密码->setChecked(true);
+    const QString typed(52, QChar(u'p'));
+    page_.编辑框密码->setText(typed);
+    page_.编辑框确认密码->setText(typed);
+    page_.选择框记账录入->setChecked(true);
+    save();
+    EXPECT_EQ(
+        shown(),
+        (QList{msg("密码太长，最多可输入20个字节（一个汉字占两个字节）！", MessageIcon::Warning)}));
+    const Settings now = settings::readSettings(tablePath());
+    EXPECT_EQ(now.password, "old");
+    EXPECT_FALSE(now.allowEntry);
+}
+
 TEST_F(SettingsPageTest, SaveButtonIsBound) {
     settings::bindSettingsPage(page_);
     // The bound button saves into the working folder's table, which is missing here.

@@ -12,6 +12,7 @@
 #include "gbk.h"
 #include "settings.h"
 #include "table_file.h"
+#include "table_schema.h"
 
 namespace testing_tables {
 
@@ -46,12 +47,11 @@ class TempFolder {
     std::filesystem::path path_;
 };
 
+// The settings fields, the password 20 bytes wide (narrower than a new
+// table's, as a table made elsewhere may be).
 inline std::vector<tables::FieldDescriptor> settingsFields() {
-    std::vector<tables::FieldDescriptor> f;
-    f.push_back({gbk("密码"), tables::FieldType::Text, 0, 20});
-    for (int i = 1; i <= 12; ++i)
-        f.push_back({gbk(settings::kFieldNames[i]), tables::FieldType::Bool, 0, 0});
-    f.push_back({gbk("皮肤号"), tables::FieldType::Integer, 0, 0});
+    std::vector<tables::FieldDescriptor> f = schema::descriptors(schema::settings::kTable);
+    f[schema::settings::kPasswordField].width = 20;
     return f;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/record_held_elsewhere.h"
 #include "settings_table.h"
 
 using settings::SaveResult;
@@ -151,6 +152,17 @@ TEST_F(SettingsTable, TableWithoutRecordsReadsEmpty) {
     EXPECT_EQ(settings::readSettings(path_), Settings{});
 }
 
+TEST_F(SettingsTable, ARecordHeldElsewhereReadsAsTheEmptyRecord) {
+    settings::Switches sw{};
+    sw.fill(true);
+    createWith("secret", sw, TableValue::integer(2));
+    testing_support::RecordHeldElsewhere held(path_, tables::kAccessPassword, 1);
+    // Never some fields from the file and the others from nowhere.
+    EXPECT_EQ(settings::readSettings(path_), Settings{});
+    held.release();
+    EXPECT_EQ(settings::readSettings(path_).password, "secret");
+}
+
 TEST_F(SettingsTable, PasswordOfAnotherKindIsFatal) {
     auto fields = standardFields();
     fields[0] = {g("密码"), FieldType::Integer, 0, 0};
@@ -238,6 +250,54 @@ TEST_F(SettingsTable, EnabledPasswordKeepsInnerSpacesAndEverySwitch) {
     EXPECT_EQ(s.password, g(" 岚 禾 "));
     EXPECT_EQ(settings::switchesOf(s), f.switches);
     EXPECT_EQ(s.skinNumber, 12) << "the skin number keeps its stored value";
+}
+
+TEST_F(SettingsTable, SaveWritesTheFieldsTheTableDescriptionNames) {
+    create(schema::descriptors(schema::settings::kTable));
+    appendRecord({TableValue::text(""), TableValue(), TableValue(), TableValue(), TableValue(),
+                  TableValue(), TableValue(), TableValue(), TableValue(), TableValue(),
+                  TableValue(), TableValue(), TableValue(), TableValue::integer(5)});
+    settings::SettingsForm f;
+    f.passwordEnabled = true;
+    f.password = f.confirmation = "pw";
+    f.switches = alternating();
+    ASSERT_EQ(settings::writeSettings(f, path_), SaveResult::Saved);
+    // By position, each of its described kind.
+    namespace d = schema::settings;
+    const auto v = record1();
+    for (std::size_t i = 0; i < v.size(); ++i)
+        EXPECT_EQ(v[i].kind(), tables::kindOf(d::kFields[i].type)) << i;
+    EXPECT_EQ(v[d::kPasswordField].asText(), "pw");
+    for (std::size_t i = 0; i < d::kSwitchCount; ++i)
+        EXPECT_EQ(v[d::kFirstSwitch + i].asBool(), f.switches[i]) << i;
+    EXPECT_EQ(v[d::kSkinField].asInteger(), 5);
+}
+
+TEST_F(SettingsTable, APasswordLongerThanItsFieldIsRefusedNotCut) {
+    create(schema::descriptors(schema::settings::kTable));  // "密码" holds 40 bytes
+    appendRecord({TableValue::text("old")});
+    settings::SettingsForm f;
+    f.passwordEnabled = true;
+    std::int32_t width = 0;
+    // 41 letters; a letter and twenty two-byte characters (41 bytes, cut at
+    // 40 it would end in half a character).
+    std::string aAndTwenty = "a";
+    for (int i = 0; i < 20; ++i) aAndTwenty += g("密");
+    for (const std::string& tooLong : {std::string(41, 'x'), aAndTwenty}) {
+        f.password = f.confirmation = tooLong;
+        EXPECT_EQ(settings::writeSettings(f, path_, &width), SaveResult::PasswordTooLong);
+        EXPECT_EQ(width, 40);
+        EXPECT_EQ(settings::readSettings(path_).password, "old");
+    }
+    // What fits is stored whole.
+    f.password = f.confirmation = aAndTwenty.substr(0, 39) + "b";
+    ASSERT_EQ(settings::writeSettings(f, path_), SaveResult::Saved);
+    EXPECT_EQ(settings::readSettings(path_).password, f.password);
+    // With the password disabled nothing of the boxes is stored.
+    f.passwordEnabled = false;
+    f.password = f.confirmation = std::string(60, 'x');
+    EXPECT_EQ(settings::writeSettings(f, path_), SaveResult::Saved);
+    EXPECT_EQ(settings::readSettings(path_).password, "");
 }
 
 TEST_F(SettingsTable, DisabledPasswordStoresNoPasswordAndNoPrompts) {

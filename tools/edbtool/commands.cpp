@@ -25,7 +25,7 @@ using tables::FieldType;
 using tables::TableFile;
 using tables::TableValue;
 
-constexpr std::string_view kSystemPassword = "583027";
+constexpr std::string_view kSystemPassword = schema::kPassword;
 
 // A library failure that is not a table operation's (the fatal run-time error).
 struct FatalFailure {};

@@ -1,10 +1,12 @@
-// The four tables the program expects beside it, as `edbtool init` makes them.
+// The four tables the program expects beside it, as `edbtool init` makes them
+// from their one description (table_schema.h).
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "table_file.h"
+#include "table_schema.h"
 #include "table_value.h"
 
 namespace edbtool {

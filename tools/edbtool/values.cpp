@@ -133,8 +133,22 @@ tables::TableError valuesFromJson(std::string_view jsonArray,
                                   const std::vector<tables::FieldDescriptor>& fields,
                                   std::vector<TableValue>& values) {
     const auto j = nlohmann::json::parse(jsonArray, nullptr, false);
-    if (j.is_discarded() || !j.is_array()) return kWrongKind;
+    if (j.is_discarded() || !(j.is_array() || j.is_object())) return kWrongKind;
     values.clear();
+    if (j.is_object()) {
+        // By name, as the table looks names up: letters without regard to
+        // case, the first field of the name. Fields not named stay absent.
+        for (const auto& [name, value] : j.items()) {
+            const auto gbk = convert::utf8ToGbk(name);
+            std::size_t i = 0;
+            while (gbk && i < fields.size() && fieldNameKey(fields[i].name) != fieldNameKey(*gbk))
+                ++i;
+            if (!gbk || i == fields.size()) return tables::kNoSuchField;
+            if (values.size() <= i) values.resize(i + 1);
+            if (const auto code = valueFromJson(value, fields[i], values[i])) return code;
+        }
+        return tables::kOk;
+    }
     // Values beyond the field count are ignored, as the table does.
     const std::size_t n = std::min(j.size(), fields.size());
     values.resize(n);

@@ -19,6 +19,9 @@ namespace edbtool {
 // string that cannot be what its field needs (a character GBK cannot hold,
 // bad hex, a date that does not exist) and text that is not a JSON array fail
 // here with -72. Returns the code, 0 on success.
+// A JSON object gives values by field name instead ({"客户":"王","金额":5}),
+// names found as the table finds them; the fields it does not name are
+// absent, and a name the table does not have fails with -61.
 tables::TableError valuesFromJson(std::string_view jsonArray,
                                   const std::vector<tables::FieldDescriptor>& fields,
                                   std::vector<tables::TableValue>& values);

@@ -1,5 +1,5 @@
-// The query page: the three searches, numbering and totals, header sorts,
-// and settling or unsettling the selected rows.
+#include "query_page_actions.h"
+
 #include <QLabel>
 #include <QPushButton>
 #include <algorithm>
@@ -8,9 +8,7 @@
 #include "dates.h"
 #include "dialogs.h"
 #include "edit_box.h"
-#include "entry_page.h"
 #include "gbk_text.h"
-#include "ledger_pages.h"
 #include "ledger_table.h"
 #include "numbers.h"
 #include "page_helpers.h"
@@ -47,13 +45,37 @@ bool isBlank(const QString& keyword) {
 
 }  // namespace
 
-void LedgerPages::runKeywordQuery() { runQuery(QueryKind::Keyword); }
-void LedgerPages::runDateQuery() { runQuery(QueryKind::DateRange); }
-void LedgerPages::runCombinedQuery() { runQuery(QueryKind::Combined); }
+QueryPageActions::QueryPageActions(ui::QueryPage& page, LedgerState& state)
+    : QObject(&page), page_(page), state_(state) {
+    state_.queryList = this;
+    connect(page.按钮模糊搜索, &QPushButton::clicked, this, [this] { runKeywordQuery(); });
+    connect(page.编辑框搜索, &QLineEdit::returnPressed, this, [this] { runKeywordQuery(); });
+    connect(page.按钮时间搜索, &QPushButton::clicked, this, [this] { runDateQuery(); });
+    connect(page.按钮组合搜索, &QPushButton::clicked, this, [this] { runCombinedQuery(); });
+    connect(page.按钮结清, &QPushButton::clicked, this, [this] { settleSelected(); });
+    connect(page.按钮未结, &QPushButton::clicked, this, [this] { unsettleSelected(); });
+    connect(page.按钮打印本页, &QPushButton::clicked, this, [this] { printDeliveryNote(); });
 
-void LedgerPages::runQuery(QueryKind kind) {
-    if (!query_) return;
-    ui::QueryPage& p = *query_;
+    ui::ReportList* list = page.超级列表框统计;
+    connect(list, &ui::ReportList::rowSelectionChanged, this, [this] { updateSelectedTotal(); });
+    connect(list, &ui::ReportList::headerClicked, this,
+            [this](int column) { queryHeaderClicked(column); });
+}
+
+QueryPageActions::~QueryPageActions() {
+    if (state_.queryList == this) state_.queryList = nullptr;
+}
+
+void QueryPageActions::refillIfFilled() {
+    if (page_.超级列表框统计->rowCount() > 0) rerunLastQuery();
+}
+
+void QueryPageActions::runKeywordQuery() { runQuery(QueryKind::Keyword); }
+void QueryPageActions::runDateQuery() { runQuery(QueryKind::DateRange); }
+void QueryPageActions::runCombinedQuery() { runQuery(QueryKind::Combined); }
+
+void QueryPageActions::runQuery(QueryKind kind) {
+    ui::QueryPage& p = page_;
 
     LedgerFilter filter;
     bool matchesNothing = false;
@@ -86,8 +108,10 @@ void LedgerPages::runQuery(QueryKind kind) {
     p.按钮未结->setEnabled(true);
 
     filter.matchNothing = matchesNothing;
+    // A table that cannot be read to the end is reported as one that cannot
+    // be opened, with the list empty: a part of it would give a wrong total.
     const ScanResult found = findRecords(filter);
-    if (!found.opened) {
+    if (!found.ok()) {
         show(text::kTableNotRead, ui::MessageIcon::Error);
         return;
     }
@@ -102,9 +126,12 @@ void LedgerPages::runQuery(QueryKind kind) {
                      ui::fromGbk(convert::numberToText(rec.金额)), statusCellText(rec.状态),
                      ui::fromGbk(rec.备注)},
                     rec.状态 ? 1 : 0);
-        state_.queryRowMap[r++] = row.recordNumber;
+        state_.queryRowMap[r] = row.recordNumber;
+        state_.queryRowIds[r++] = row.recordId;
     }
     std::fill(state_.queryRowMap.begin() + static_cast<std::ptrdiff_t>(r), state_.queryRowMap.end(),
+              0);
+    std::fill(state_.queryRowIds.begin() + static_cast<std::ptrdiff_t>(r), state_.queryRowIds.end(),
               0);
     list.setUpdatesEnabled(true);
 
@@ -115,16 +142,14 @@ void LedgerPages::runQuery(QueryKind kind) {
     if (found.cut) show(text::kResultCut, ui::MessageIcon::Information);
 }
 
-void LedgerPages::numberRowsAndTotal() {
-    if (!query_) return;
-    ui::ReportList& list = *query_->超级列表框统计;
-    numberRowsAndSum(list, kAmount, *query_->合计标签);
+void QueryPageActions::numberRowsAndTotal() {
+    ui::ReportList& list = *page_.超级列表框统计;
+    numberRowsAndSum(list, kAmount, *page_.合计标签);
     if (list.rowCount() > 0) list.scrollToRow(list.rowCount() - 1);
 }
 
-void LedgerPages::updateSelectedTotal() {
-    if (!query_) return;
-    ui::QueryPage& p = *query_;
+void QueryPageActions::updateSelectedTotal() {
+    ui::QueryPage& p = page_;
     const QList<int> rows = p.超级列表框统计->selectedRows();
     std::string sum = "0";
     for (int row : rows) {
@@ -136,7 +161,7 @@ void LedgerPages::updateSelectedTotal() {
     p.标签选中合计->setText(ui::fromGbk(sum));
 }
 
-void LedgerPages::rerunLastQuery() {
+void QueryPageActions::rerunLastQuery() {
     switch (state_.lastQueryMode) {
         case 1:
             runKeywordQuery();
@@ -152,9 +177,8 @@ void LedgerPages::rerunLastQuery() {
     }
 }
 
-void LedgerPages::queryHeaderClicked(int column) {
-    if (!query_) return;
-    ui::QueryPage& p = *query_;
+void QueryPageActions::queryHeaderClicked(int column) {
+    ui::QueryPage& p = page_;
     ui::ReportList& list = *p.超级列表框统计;
 
     // The row map describes the list in its filled order; only that order
@@ -189,28 +213,29 @@ void LedgerPages::queryHeaderClicked(int column) {
     }
 }
 
-void LedgerPages::settleSelected() { writeSelectedStatus(true); }
-void LedgerPages::unsettleSelected() { writeSelectedStatus(false); }
+void QueryPageActions::settleSelected() { writeSelectedStatus(true); }
+void QueryPageActions::unsettleSelected() { writeSelectedStatus(false); }
 
-void LedgerPages::writeSelectedStatus(bool settled) {
-    if (!query_) return;
-    ui::ReportList& list = *query_->超级列表框统计;
+void QueryPageActions::writeSelectedStatus(bool settled) {
+    ui::ReportList& list = *page_.超级列表框统计;
     if (list.currentRow() < 0) {
         show(settled ? text::kSelectToSettle : text::kSelectToUnsettle, ui::MessageIcon::Warning);
         return;
     }
-    std::vector<std::int32_t> numbers;
-    for (int row : list.selectedRows()) {
-        if (static_cast<std::size_t>(row) < kMaxListRows) {
-            numbers.push_back(state_.queryRowMap[static_cast<std::size_t>(row)]);
-        }
-    }
-    if (writeStatus(numbers, settled) == LedgerStatus::OpenFailed) {
+    // The rows stand where the map describes them: the buttons are disabled
+    // while the list is sorted by anything but "序".
+    std::vector<RecordRef> records;
+    for (int row : list.selectedRows()) records.push_back(state_.queryRecord(row));
+    const LedgerStatus status = writeStatus(records, settled);
+    if (status == LedgerStatus::OpenFailed || status == LedgerStatus::ReadFailed) {
         show(text::kTableNotRead, ui::MessageIcon::Error);
         return;
     }
+    // One of them was deleted elsewhere: nothing was written, and the list is
+    // filled again for the operator to choose anew.
+    if (status == LedgerStatus::RecordGone) show(text::kRecordChanged, ui::MessageIcon::Warning);
     rerunLastQuery();
-    if (entry_ && entry_->超级列表框记账->rowCount() > 0) refreshEntryList();
+    if (state_.entryList) state_.entryList->refillIfFilled();
 }
 
 }  // namespace ledger

@@ -1,5 +1,5 @@
-// The entry page: the day list, the entry form, the price history, and
-// modifying and deleting an entry of the day list.
+#include "entry_page_actions.h"
+
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -17,7 +17,6 @@
 #include "entry_page.h"
 #include "gbk.h"
 #include "gbk_text.h"
-#include "ledger_pages.h"
 #include "ledger_table.h"
 #include "numbers.h"
 #include "page_helpers.h"
@@ -49,20 +48,53 @@ int firstEntryStartingWith(const QComboBox& box, const QString& prefix) {
 
 }  // namespace
 
-int LedgerPages::selectedEntryRow() const {
-    const QList<int> rows = entry_->超级列表框记账->selectedRows();
+EntryPageActions::EntryPageActions(ui::EntryPage& page, LedgerState& state)
+    : QObject(&page), page_(page), state_(state) {
+    state_.entryList = this;
+    connect(page.日期框1, &ui::DatePicker::valueChanged, this, [this] { refreshEntryList(); });
+    connect(page.组合框客户, &QComboBox::activated, this, [this](int index) {
+        const QString picked = page_.组合框客户->itemText(index);
+        state_.historyCustomer = ui::toGbk(picked).value_or(std::string());
+        page_.标签客户名->setText(picked);
+        refreshHistory();
+    });
+    connect(page.组合框事件, &QComboBox::activated, this, [this](int index) {
+        state_.historyItem = ui::toGbk(page_.组合框事件->itemText(index)).value_or(std::string());
+        refreshHistory();
+    });
+    connect(page.按钮记账, &QPushButton::clicked, this, [this] { saveEntry(); });
+
+    ui::ReportList* list = page.超级列表框记账;
+    connect(list, &ui::ReportList::rowDoubleClicked, this, [this] { beginModify(); });
+    connect(list, &ui::ReportList::rightButtonReleased, this, [this] { deleteEntry(); });
+    // Any move of the selection or of the focus row leaves modify mode.
+    connect(list, &ui::ReportList::rowSelectionChanged, this, [this] { cancelModify(); });
+    connect(list, &ui::ReportList::currentRowChanged, this, [this] { cancelModify(); });
+}
+
+EntryPageActions::~EntryPageActions() {
+    if (state_.entryList == this) state_.entryList = nullptr;
+}
+
+void EntryPageActions::refillIfFilled() {
+    if (page_.超级列表框记账->rowCount() > 0) refreshEntryList();
+}
+
+int EntryPageActions::selectedEntryRow() const {
+    const QList<int> rows = page_.超级列表框记账->selectedRows();
     return rows.isEmpty() ? -1 : rows.first();
 }
 
-void LedgerPages::refreshEntryList() {
-    if (!entry_) return;
-    ui::ReportList& list = *entry_->超级列表框记账;
+void EntryPageActions::refreshEntryList() {
+    ui::ReportList& list = *page_.超级列表框记账;
     list.clearRows();
 
     LedgerFilter filter;
-    filter.days = DayRange::singleDay(convert::datePart(entry_->日期框1->value()));
+    filter.days = DayRange::singleDay(convert::datePart(page_.日期框1->value()));
+    // A table that cannot be read to the end leaves the list empty, as one
+    // that cannot be opened does: a part of the day would show a wrong total.
     const ScanResult found = findRecords(filter);
-    if (!found.opened) {
+    if (!found.ok()) {
         show(text::kTableNotRead, ui::MessageIcon::Error);
         return;
     }
@@ -76,22 +108,24 @@ void LedgerPages::refreshEntryList() {
                      ui::fromGbk(rec.事件), ui::fromGbk(convert::numberToText(rec.金额)),
                      statusCellText(rec.状态), ui::fromGbk(rec.备注)},
                     rec.状态 ? 1 : 0);
-        state_.entryRowMap[r++] = row.recordNumber;
+        state_.entryRowMap[r] = row.recordNumber;
+        state_.entryRowIds[r++] = row.recordId;
     }
     // No map entry outlives the rows it was written for.
     std::fill(state_.entryRowMap.begin() + static_cast<std::ptrdiff_t>(r), state_.entryRowMap.end(),
               0);
+    std::fill(state_.entryRowIds.begin() + static_cast<std::ptrdiff_t>(r), state_.entryRowIds.end(),
+              0);
 
-    entry_->合计标签->setText(QString());
-    numberRowsAndSum(list, kAmount, *entry_->合计标签);
+    page_.合计标签->setText(QString());
+    numberRowsAndSum(list, kAmount, *page_.合计标签);
     list.setUpdatesEnabled(true);
 
     if (found.cut) show(text::kResultCut, ui::MessageIcon::Information);
 }
 
-void LedgerPages::saveEntry() {
-    if (!entry_) return;
-    ui::EntryPage& p = *entry_;
+void EntryPageActions::saveEntry() {
+    ui::EntryPage& p = page_;
 
     if (p.组合框事件->currentText().isEmpty()) {
         show(text::kNoItem, ui::MessageIcon::Warning);
@@ -135,12 +169,17 @@ void LedgerPages::saveEntry() {
                               *remark,
                               p.单选框已结->isChecked()};
     if (state_.modifyMode) {
-        const std::int32_t number = static_cast<std::size_t>(row) < kMaxListRows
-                                        ? state_.entryRowMap[static_cast<std::size_t>(row)]
-                                        : 0;
-        const LedgerStatus status = writeRecord(number, record);
-        if (status == LedgerStatus::OpenFailed) {
+        const LedgerStatus status = writeRecord(state_.entryRecord(row), record);
+        if (status == LedgerStatus::OpenFailed || status == LedgerStatus::ReadFailed) {
             show(text::kTableNotRead, ui::MessageIcon::Error);
+            return;
+        }
+        if (status == LedgerStatus::RecordGone) {
+            // Deleted elsewhere since the list was filled: the refilled list
+            // shows what is there now, and modify mode ends with the row.
+            show(text::kRecordChanged, ui::MessageIcon::Warning);
+            refreshEntryList();
+            if (state_.modifyMode) cancelModify();
             return;
         }
         if (status != LedgerStatus::Ok) {
@@ -168,8 +207,8 @@ void LedgerPages::saveEntry() {
     resetEntryForm();
 }
 
-void LedgerPages::resetEntryForm() {
-    ui::EntryPage& p = *entry_;
+void EntryPageActions::resetEntryForm() {
+    ui::EntryPage& p = page_;
     state_.modifyMode = false;
     p.编辑框备注->clear();
     p.编辑框金额->clear();
@@ -179,8 +218,8 @@ void LedgerPages::resetEntryForm() {
     p.组合框事件->setEnabled(true);
 }
 
-void LedgerPages::setModifyHighlight(bool on) {
-    ui::EntryPage& p = *entry_;
+void EntryPageActions::setModifyHighlight(bool on) {
+    ui::EntryPage& p = page_;
     const QColor color = on ? QColor(255, 0, 0) : QColor(255, 255, 255);
     for (QWidget* box :
          {static_cast<QWidget*>(p.组合框客户), static_cast<QWidget*>(p.组合框事件),
@@ -190,23 +229,25 @@ void LedgerPages::setModifyHighlight(bool on) {
     p.标签状态->setVisible(on);
 }
 
-void LedgerPages::refreshHistory() {
-    if (!entry_) return;
-    ui::EntryPage& p = *entry_;
+void EntryPageActions::refreshHistory() {
+    ui::EntryPage& p = page_;
     if (p.组合框客户->currentIndex() < 0 || p.组合框事件->currentIndex() < 0) return;
 
-    // Window events run during the scan; a newer refresh started from one of
-    // them makes this one's result stale.
+    // Window events run once the box is emptied, before the ledger is opened;
+    // a newer refresh started from one of them makes this one stale. None
+    // runs while the ledger is open: a click on "录入" or a search then would
+    // meet the table's once-per-process open and report it unreadable. So
+    // the rows are read with the table open and shown after it is closed.
     const unsigned generation = ++historyGeneration_;
     p.编辑框历史价格->clear();
     QCoreApplication::processEvents();
+    if (generation != historyGeneration_) return;
 
     LedgerFilter filter;
     filter.customer = state_.historyCustomer;
     filter.item = state_.historyItem;
-    const ScanResult found = findRecords(filter, std::numeric_limits<std::size_t>::max(),
-                                         [] { QCoreApplication::processEvents(); });
-    if (!found.opened || generation != historyGeneration_ || !entry_) return;
+    const ScanResult found = findRecords(filter, std::numeric_limits<std::size_t>::max());
+    if (!found.ok()) return;
 
     QString history;
     for (const FoundRecord& row : found.rows) {
@@ -217,9 +258,8 @@ void LedgerPages::refreshHistory() {
     p.编辑框历史价格->setPlainText(history);
 }
 
-void LedgerPages::beginModify() {
-    if (!entry_) return;
-    ui::EntryPage& p = *entry_;
+void EntryPageActions::beginModify() {
+    ui::EntryPage& p = page_;
     ui::ReportList& list = *p.超级列表框记账;
     const int row = selectedEntryRow();
     if (row < 0) return;
@@ -240,17 +280,15 @@ void LedgerPages::beginModify() {
     state_.modifyMode = true;
 }
 
-void LedgerPages::cancelModify() {
-    if (!entry_) return;
+void EntryPageActions::cancelModify() {
     setModifyHighlight(false);
-    entry_->编辑框备注->clear();
-    entry_->编辑框金额->clear();
+    page_.编辑框备注->clear();
+    page_.编辑框金额->clear();
     state_.modifyMode = false;
 }
 
-void LedgerPages::deleteEntry() {
-    if (!entry_) return;
-    ui::ReportList& list = *entry_->超级列表框记账;
+void EntryPageActions::deleteEntry() {
+    ui::ReportList& list = *page_.超级列表框记账;
     const int row = selectedEntryRow();
     const QString n = row < 0 ? QString() : list.cellText(row, kSeq);
     if (n.isEmpty()) return;
@@ -260,18 +298,17 @@ void LedgerPages::deleteEntry() {
         list.clearRowSelection();
         return;
     }
-    const std::int32_t number = static_cast<std::size_t>(row) < kMaxListRows
-                                    ? state_.entryRowMap[static_cast<std::size_t>(row)]
-                                    : 0;
-    if (deleteRecord(number) == LedgerStatus::OpenFailed) {
+    const LedgerStatus status = deleteRecord(state_.entryRecord(row));
+    if (status == LedgerStatus::OpenFailed || status == LedgerStatus::ReadFailed) {
         show(text::kTableNotRead, ui::MessageIcon::Error);
         list.clearRowSelection();
         return;
     }
+    if (status == LedgerStatus::RecordGone) show(text::kRecordChanged, ui::MessageIcon::Warning);
     list.clearRowSelection();
     // A purge renumbers the records: neither list may keep the old numbers.
     refreshEntryList();
-    if (query_ && query_->超级列表框统计->rowCount() > 0) rerunLastQuery();
+    if (state_.queryList) state_.queryList->refillIfFilled();
 }
 
 }  // namespace ledger

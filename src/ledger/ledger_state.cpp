@@ -1,0 +1,10 @@
+#include "ledger_state.h"
+
+namespace ledger {
+
+LedgerState& ledgerState() {
+    static LedgerState state;
+    return state;
+}
+
+}  // namespace ledger
