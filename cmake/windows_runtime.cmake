@@ -15,14 +15,16 @@ file(COPY ${LANHE_QT_PREFIX}/plugins/platforms/qwindows.dll
 file(COPY ${LANHE_QT_PREFIX}/plugins/styles/qwindowsvistastyle.dll
      DESTINATION ${LANHE_BIN_DIR}/styles)
 
-# On Windows the offscreen platform of the page tests reads its fonts from one
-# folder of font files, not from the system: there go the CJK faces that the
-# captions name, as Debian installs them.
-set(LANHE_TEST_FONT_DIR ${CMAKE_BINARY_DIR}/fonts)
-file(MAKE_DIRECTORY ${LANHE_TEST_FONT_DIR})
+# On Windows the offscreen platform of the page tests reads its fonts from
+# one folder of font files, not from the system: fonts/ in Qt's library
+# folder, which for these DLLs is bin/lib (wine passes no QT_ variables to a
+# program, so QT_QPA_FONTDIR cannot name another). There go the CJK faces
+# that the captions name, as Debian installs them.
+set(test_font_dir ${LANHE_BIN_DIR}/lib/fonts)
+file(MAKE_DIRECTORY ${test_font_dir})
 file(GLOB test_fonts /usr/share/fonts/truetype/wqy/wqy-zenhei.ttc
                      /usr/share/fonts/opentype/noto/Noto*CJK-*.ttc)
 foreach(font ${test_fonts})
   get_filename_component(name ${font} NAME)
-  file(CREATE_LINK ${font} ${LANHE_TEST_FONT_DIR}/${name} SYMBOLIC)
+  file(CREATE_LINK ${font} ${test_font_dir}/${name} SYMBOLIC)
 endforeach()
