@@ -20,8 +20,8 @@ QFont make(const QStringList& families) {
 
 const QStringList& interfaceFamilies() {
     static const QStringList families{
-        QStringLiteral("Microsoft YaHei"), QStringLiteral("WenQuanYi Zen Hei"),
-        QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans CJK")};
+        QStringLiteral("Microsoft YaHei"), QStringLiteral("Noto Sans CJK SC"),
+        QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK")};
     return families;
 }
 
