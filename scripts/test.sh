@@ -3,7 +3,8 @@
 #   1. the normal build: all tests under CTest (GUI tests headless);
 #   2. a sanitizer build (ASan + UBSan) of the Qt-free libraries and their tests;
 #   3. the Windows cross build of everything (Qt from scripts/qt-mingw.sh), its
-#      tests run under wine, the program's end-to-end run on Xvfb included.
+#      tests run under wine, the program's end-to-end run on Xvfb included,
+#      and the shop's package (scripts/package-windows.sh) tried under wine.
 # Build trees live in build/, build-asan/ and build-win/ beside this script's project.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -38,5 +39,8 @@ cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DLANHE_WERROR=ON -DLANHE_BENCH=OFF >/dev/null
 cmake --build build-win -j "$jobs"
 (cd build-win && ctest -j 1 --timeout 600) || status=1
+
+echo "== Windows package (made, unzipped and started under wine)"
+bash scripts/package-windows.sh || status=1
 
 exit $status
