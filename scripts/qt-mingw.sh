@@ -110,7 +110,12 @@ fetch_source() {
     qt6-base_"$qt_version"+*) ;;
     *) echo "qt-mingw: Debian's qt6-base is not $qt_version: $(basename "$dsc")" >&2; exit 1 ;;
   esac
-  dpkg-source -x "$dsc" "$work/qtbase" >/dev/null
+  # Its warnings (no key to check the signature, a patch touching one file
+  # twice) are Debian's and harmless; only a failure is shown.
+  dpkg-source -x "$dsc" "$work/qtbase" >"$work/dpkg-source.log" 2>&1 || {
+    cat "$work/dpkg-source.log" >&2
+    exit 1
+  }
 }
 
 launchers=()
