@@ -29,9 +29,8 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/lanhe-package.XXXXXX")
 stop_wine() {  # only the wine prefixes made here
   local p
   for p in "$work/wine" "$work/wine-try"; do
-    [ -d "$p" ] && WINEPREFIX=$p wineserver -k 2>/dev/null
+    if [ -d "$p" ]; then WINEPREFIX=$p wineserver -k 2>/dev/null || true; fi
   done
-  return 0
 }
 trap 'stop_wine; rm -rf "$work"' EXIT
 export WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
