@@ -259,17 +259,21 @@ TEST_F(ForeignLockTest, ALockedBlockOfTheOldChainFailsTheWriteAndChangesNothing)
 // The walk reads records in batches, but a memo value is read as the
 // record-by-record loop reads it: under the record's lock, from the first
 // block the record holds at that moment, not the one in the batch's copy.
+// A record whose lock another process keeps is waited for, then fails the walk.
 TEST_F(ForeignLockTest, TheWalkFollowsMemoChainsUnderTheRecordLock) {
     // Another process, through links (a second name for the same files).
     std::filesystem::create_hard_link(dir / "t.EDB", dir / "l.EDB");
     std::filesystem::create_hard_link(dir / "t.EDT", dir / "l.EDT");
+    FaultFileSystem ffs;
+    ffs.useFakeClock();
+    ScopedFileSystem use(ffs);
     TableFile t, other;
     ASSERT_TRUE(t.open(at("t"), "k"));
     ASSERT_TRUE(other.open(at("l"), "k"));
     auto lockOf3 = foreign();
     const std::string longMemo(700, 'v');
     std::vector<std::pair<std::string, TableError>> seen;
-    ASSERT_TRUE(t.forEachRecord([&] {
+    const Status walked = t.forEachRecord([&] {
         if (t.recordNumber() == 1) {
             // Record 2's value goes (block 2 to the free list), record 3's
             // grows into block 3 and then block 2.
@@ -282,9 +286,12 @@ TEST_F(ForeignLockTest, TheWalkFollowsMemoChainsUnderTheRecordLock) {
         std::string m = t.read("m").asText();
         seen.emplace_back(m, lastTableError());
         return true;
-    }));
+    });
     EXPECT_EQ(seen, (std::vector<std::pair<std::string, TableError>>{
                         {"memo", kOk}, {"", kOk}, {"", kLockViolation}}));
+    EXPECT_EQ(walked.code(), kLockViolation);
+    EXPECT_EQ(walked.context(), "t.EDB: forEachRecord, record 3");
+    EXPECT_GE(ffs.counts().sleptMs, 2000);
     EXPECT_EQ(lockOf3->unlock(slot(3), 1), kOk);
     ASSERT_TRUE(t.goTo(3));
     EXPECT_EQ(t.read("m").asText(), longMemo);
