@@ -297,6 +297,46 @@ TEST_F(ForeignLockTest, TheWalkFollowsMemoChainsUnderTheRecordLock) {
     EXPECT_EQ(t.read("m").asText(), longMemo);
 }
 
+// A record that another process is writing is waited for rather than
+// left out of the walk; a walk waits once, so that a process keeping many
+// records locked cannot make it wait for each in turn.
+TEST_F(ForeignLockTest, TheWalkWaitsForARecordAnotherProcessHolds) {
+    auto other = foreign();
+    TableFile t;
+    ASSERT_TRUE(t.open(at("t"), "k"));
+    ASSERT_EQ(other->lock(slot(2), 1), 0);
+    std::thread letGo([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        EXPECT_EQ(other->unlock(slot(2), 1), kOk);
+    });
+    std::vector<std::int64_t> seen;
+    const Status walked = t.forEachRecord([&] {
+        seen.push_back(t.read("n").asInteger());
+        return true;
+    });
+    letGo.join();
+    EXPECT_TRUE(walked);
+    EXPECT_EQ(seen, (std::vector<std::int64_t>{1, 2, 3}));
+    t.close();
+
+    FaultFileSystem ffs;
+    ffs.useFakeClock();
+    ScopedFileSystem use(ffs);
+    ASSERT_TRUE(t.open(at("t"), "k"));
+    ASSERT_EQ(other->lock(slot(2), 1), 0);
+    ASSERT_EQ(other->lock(slot(3), 1), 0);
+    seen.clear();
+    const Status failed = t.forEachRecord([&] {
+        seen.push_back(t.read("n").asInteger());
+        return true;
+    });
+    EXPECT_EQ(failed.code(), kLockViolation);
+    EXPECT_EQ(failed.context(), "t.EDB: forEachRecord, record 2");
+    EXPECT_EQ(seen, (std::vector<std::int64_t>{1, 0, 0}));
+    EXPECT_GE(ffs.counts().sleptMs, 2000);
+    EXPECT_LT(ffs.counts().sleptMs, 2100);
+}
+
 TEST_F(ForeignLockTest, TheCountLockIsRetriedForCountSkipAndGoToOnly) {
     auto other = foreign();
     FaultFileSystem ffs;
@@ -376,6 +416,7 @@ TEST_F(ForeignLockTest, SharingModesTwoAndFourTakeNoLocks) {
 // Every operation gives back what it took, also when it fails.
 TEST_F(ForeignLockTest, OperationsReleaseTheirLocks) {
     FaultFileSystem ffs;
+    ffs.useFakeClock();  // the walk waits for the record whose lock fails
     ScopedFileSystem use(ffs);
     TableFile t;
     ASSERT_TRUE(t.open(at("t"), "k"));
