@@ -20,6 +20,7 @@ using layout::putI32;
 
 constexpr TableError kMemoFailed = kMemoAccessFailed;
 
+// Blocks from the first one the header does not count are no chain's.
 void cutAtCount(std::vector<std::int32_t>& blocks, std::int32_t blockCount) {
     auto cut = std::find_if(blocks.begin(), blocks.end(),
                             [&](std::int32_t b) { return b < 1 || b >= blockCount; });
@@ -136,8 +137,6 @@ TableError MemoFile::soundChain(std::int32_t first, std::vector<std::int32_t>& b
     }
     return kOk;
 }
-
-// Blocks from the first one the header does not count are no chain's.
 
 TableError MemoFile::write(std::string_view value, std::int32_t oldFirst, std::int32_t& newFirst,
                            std::vector<std::int32_t>& leftover) {
