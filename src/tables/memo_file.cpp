@@ -292,9 +292,14 @@ TableError MemoFile::shrinkTail(MemoHeader& h) {
         cur = l.next;
     }
 
-    // The list without the tail blocks: the kept blocks around tail blocks
-    // are joined. Each write only makes the list shorter than its count
-    // says; the blocks left out are leaked until the header below.
+    // The list without the tail blocks: each kept block that follows tail
+    // blocks is joined to the kept block before it (none: it becomes the
+    // head), and a list that ends among tail blocks ends at its last kept
+    // block.
+    struct Join {
+        std::int32_t before, block;
+    };
+    std::vector<Join> joins;
     std::int32_t firstKept = 0, lastKept = 0;
     bool skipped = false;  // tail blocks met since lastKept
     for (std::int32_t b : order) {
@@ -302,18 +307,37 @@ TableError MemoFile::shrinkTail(MemoHeader& h) {
             skipped = true;
             continue;
         }
-        if (skipped) {
-            if (lastKept != 0) {
-                if (TableError e = writeWord(std::int64_t(lastKept) * kBlockSize + 4, b)) return e;
-            }
-            if (TableError e = writeWord(std::int64_t(b) * kBlockSize, lastKept)) return e;
-            skipped = false;
-        }
+        if (skipped) joins.push_back({lastKept, b});
+        skipped = false;
         if (firstKept == 0) firstKept = b;
         lastKept = b;
     }
-    if (skipped && lastKept != 0) {
-        // The list ended among tail blocks.
+    const bool endsAmongTail = skipped && lastKept != 0;
+    // A join inside the list changes two words in two blocks, and in between
+    // the block's previous word would not name the block before it. While
+    // such joins are written, the list starts at the last joined block: the
+    // blocks before it are leaked meanwhile (the count is above the list's
+    // length), so each write touches only blocks off the list.
+    const bool inner =
+        std::any_of(joins.begin(), joins.end(), [](const Join& j) { return j.before != 0; });
+    if (inner) {
+        MemoHeader meanwhile = h;
+        meanwhile.firstFree = joins.back().block;
+        if (TableError e = writeHeader(meanwhile)) return e;
+    }
+    for (const Join& j : joins) {
+        if (j.before != 0) {
+            if (TableError e = writeWord(std::int64_t(j.before) * kBlockSize + 4, j.block))
+                return e;
+        }
+        // A new head's previous word is left until the header names it (a
+        // head's previous word is read by nothing) unless the list is cut.
+        if (j.before != 0 || inner) {
+            if (TableError e = writeWord(std::int64_t(j.block) * kBlockSize, j.before)) return e;
+        }
+    }
+    if (endsAmongTail) {
+        // Only makes the list shorter: the tail blocks after it are leaked.
         if (TableError e = writeWord(std::int64_t(lastKept) * kBlockSize + 4, 0)) return e;
     }
 
@@ -322,6 +346,9 @@ TableError MemoFile::shrinkTail(MemoHeader& h) {
         std::max<std::int64_t>(0, std::int64_t(h.freeCount) - std::int64_t(found)));
     h.blockCount = newCount;
     if (TableError e = writeHeader(h)) return e;
+    if (!inner && !joins.empty() && joins.front().before == 0) {
+        if (TableError e = writeWord(std::int64_t(joins.front().block) * kBlockSize, 0)) return e;
+    }
     // A stop before the cut leaves whole blocks after the counted ones.
     return file_.truncate(std::int64_t(newCount) * kBlockSize) == kOk ? kOk : kMemoFailed;
 }

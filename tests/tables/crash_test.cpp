@@ -376,6 +376,20 @@ TEST_F(CrashTest, WriteShrinkingTheValueAtTheEndOfTheFile) {
     both("write shrink at the end", writeOf(16, r));
 }
 
+TEST_F(CrashTest, WriteShrinkingAValueThatEndsTheFileFromTheMiddleOfTheList) {
+    {
+        TableFile t;
+        ASSERT_TRUE(t.open(at("c"), kPw));
+        setMemo(t, 3, "m", filler(5000, 'g'));  // its own block, the 7 free ones, 2 new ones
+        setMemo(t, 1, "m", "");                 // the free list: record 1's 2 blocks
+    }
+    // The 9 blocks left over go in front of the list; the 2 at the end are
+    // then taken out of its middle and the file shrinks.
+    Rec r = model.at(3);
+    r.m = "x";
+    both("write shrink from the middle of the list", writeOf(3, r));
+}
+
 TEST_F(CrashTest, WriteEmptyingAMemo) {
     Rec r = model.at(2);
     r.n = 222;
