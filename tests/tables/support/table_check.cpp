@@ -66,7 +66,8 @@ RawTable inspectTable(const std::filesystem::path& table, const std::filesystem:
                    std::to_string(fileBlocks) + " blocks in the file");
         if (t.freeCount < 0 || t.freeCount >= std::max(t.blockCount, 1))
             damage("free count " + std::to_string(t.freeCount));
-        for (std::int32_t b = t.firstFree; b != 0; b = get32(m, std::size_t(b) * 512 + 4)) {
+        for (std::int32_t b = t.firstFree, prev = 0; b != 0;
+             prev = b, b = get32(m, std::size_t(b) * 512 + 4)) {
             if (b < 1 || b >= t.blockCount || b >= fileBlocks) {
                 damage("the free list leaves the counted blocks at " + std::to_string(b));
                 break;
@@ -75,8 +76,15 @@ RawTable inspectTable(const std::filesystem::path& table, const std::filesystem:
                 damage("the free list loops at block " + std::to_string(b));
                 break;
             }
-            if (get32(m, std::size_t(b) * 512 + 8) != 0)
-                damage("block " + std::to_string(b) + " on the free list is in use");
+            const std::size_t o = std::size_t(b) * 512;
+            if (get32(m, o + 8) != 0 ||
+                std::any_of(m.begin() + std::ptrdiff_t(o + 12), m.begin() + std::ptrdiff_t(o + 512),
+                            [](std::uint8_t c) { return c != 0; }))
+                damage("block " + std::to_string(b) + " on the free list holds data");
+            // The head's previous word may be stale (nothing reads it).
+            if (prev != 0 && get32(m, o) != prev)
+                damage("free block " + std::to_string(b) + " does not point back at " +
+                       std::to_string(prev));
         }
         t.freeListLength = static_cast<std::int32_t>(freeBlocks.size());
         if (t.freeListLength > t.freeCount)
@@ -114,7 +122,10 @@ RawTable inspectTable(const std::filesystem::path& table, const std::filesystem:
                 }
                 const std::size_t o = std::size_t(b) * 512;
                 const std::int32_t used = get32(m, o + 8);
-                if (used < 1 || used > 500 || get32(m, o) != prev) {
+                if (used < 1 || used > 500 || get32(m, o) != prev ||
+                    std::any_of(m.begin() + std::ptrdiff_t(o + 12 + std::size_t(used)),
+                                m.begin() + std::ptrdiff_t(o + 512),
+                                [](std::uint8_t c) { return c != 0; })) {
                     damage(where + " has a broken block " + std::to_string(b));
                     sound = false;
                     break;

@@ -4,10 +4,12 @@
 //
 // Damage is what no stop of an operation may leave: a record (other than a
 // stale copy) pointing at a free block, at a block outside the counted ones
-// or at a block another record's chain holds; a broken chain; a free list
-// that loops, leaves the counted blocks, holds a block in use or is longer
-// than its count. Allowed and not reported: leaked blocks, whole blocks after
-// the counted ones, a free count above the list's length, stale copies.
+// or at a block another record's chain holds; a broken chain (or bytes after
+// a block's used ones); a free list that loops, leaves the counted blocks,
+// holds a block with data, has a block other than its head that does not
+// point back at the one before it, or is longer than its count. Allowed and
+// not reported: leaked blocks, whole blocks after the counted ones, a free
+// count above the list's length, stale copies.
 #pragma once
 
 #include <cstdint>
