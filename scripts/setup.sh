@@ -15,6 +15,8 @@ packages=(
   xvfb xauth x11-utils xdotool openbox imagemagick
   # CJK fonts so that no caption shows empty boxes
   fonts-noto-cjk fonts-wqy-zenhei
+  # Clang for the thread-safety analysis, ThreadSanitizer and the fuzz target (libFuzzer)
+  clang-14 libclang-rt-14-dev llvm-14
   # the Windows layer: cross compiler and a runner
   g++-mingw-w64-x86-64-posix wine wine64
 )
