@@ -8,7 +8,7 @@
 // 3. Opened writable (which may repair the file): read again, then, when it
 //    is cheap, an append with a value for every field, two writes that grow
 //    and shrink memo values, a few records marked deleted, a purge, and a
-//    last walk.
+//    last walk and loop, which must agree.
 // 4. When the check found nothing in step 2 and every change of step 3
 //    succeeded: the memo values read back as written and the check still
 //    finds nothing.
@@ -240,7 +240,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             (void)readByWalk(t);
             if (t.recordSize() <= kMaxChangedRecordSize) {
                 changed = change(t, sound);
-                (void)readByWalk(t);
+                if (readByWalk(t) != readByLoop(t))
+                    fail("after the changes forEachRecord saw other values than the loop");
             }
             t.close();
         }
