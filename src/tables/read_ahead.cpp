@@ -141,7 +141,8 @@ struct ReadAhead::Walk {
           nextClaim(first),
           released(first),
           held(static_cast<std::size_t>(ringPages), -1),
-          where(static_cast<std::size_t>(ringPages), nullptr) {}
+          where(static_cast<std::size_t>(ringPages), nullptr),
+          busy(static_cast<std::size_t>(ringPages), 0) {}
 
     // Fixed for the walk: read by every thread without the mutex.
     const std::string password;
@@ -162,6 +163,7 @@ struct ReadAhead::Walk {
     bool stopping GUARDED_BY(mutex) = false;
     std::vector<std::int64_t> held GUARDED_BY(mutex);          // per slot: its page, or -1
     std::vector<const std::uint8_t*> where GUARDED_BY(mutex);  // its bytes: ring or store
+    std::vector<char> busy GUARDED_BY(mutex);  // per slot: its page is claimed, not yet published
     std::int64_t made GUARDED_BY(mutex) = 0;
 
     std::vector<std::thread> helpers;  // started and joined by the reader's thread
@@ -175,10 +177,17 @@ struct ReadAhead::Walk {
         return static_cast<std::size_t>((page - first) % ringPages);
     }
 
-    // The next group of pages if one is left and the ring has room for it.
+    // The next group of pages if one is left and the ring has room for it:
+    // its slots lie within a ring's length of the reader, and the pages they
+    // held before are published. (The reader may pass pages it did not wait
+    // for, so being behind the reader does not yet mean a slot is free.)
     Claim claim() REQUIRES(mutex) {
+        nextClaim = std::max(nextClaim, released);  // pages passed unmade are not needed
         if (stopping || nextClaim > last || nextClaim + kGroup > released + ringPages) return {};
         Claim c{nextClaim, std::min(nextClaim + kGroup, last + 1)};
+        for (std::int64_t p = c.begin; p < c.end; ++p)
+            if (busy[slotOf(p)]) return {};
+        for (std::int64_t p = c.begin; p < c.end; ++p) busy[slotOf(p)] = 1;
         nextClaim = c.end;
         return c;
     }
@@ -214,10 +223,12 @@ struct ReadAhead::Walk {
             for (std::int64_t p = c.begin; p < c.end; ++p) {
                 held[slotOf(p)] = p;
                 where[slotOf(p)] = bytes[static_cast<std::size_t>(p - c.begin)];
+                busy[slotOf(p)] = 0;
             }
             made += toMake;
         }
         pageMade.notify_all();
+        roomMade.notify_all();  // its slots may be what the next claim waits for
     }
 
     void helperLoop() EXCLUDES(mutex) {
