@@ -2,10 +2,14 @@
 # Installs what is needed, builds everything and runs every test:
 #   1. the normal build: all tests under CTest (GUI tests headless);
 #   2. a sanitizer build (ASan + UBSan) of the Qt-free libraries and their tests;
-#   3. the Windows cross build of everything (Qt from scripts/qt-mingw.sh), its
+#   3. Clang: the table library with its thread-safety analysis as errors and
+#      ThreadSanitizer, its tests run; the fuzz target (libFuzzer, ASan, UBSan)
+#      run once over its seed corpus;
+#   4. the Windows cross build of everything (Qt from scripts/qt-mingw.sh), its
 #      tests run under wine, the program's end-to-end run on Xvfb included,
 #      and the shop's package (scripts/package-windows.sh) tried under wine.
-# Build trees live in build/, build-asan/ and build-win/ beside this script's project.
+# Build trees live in build/, build-asan/, build-tsan/, build-fuzz/ and build-win/
+# beside this script's project.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -28,6 +32,22 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLANHE_SANITIZE=ON \
       -DLANHE_GUI=OFF -DLANHE_BENCH=OFF >/dev/null
 cmake --build build-asan -j "$jobs"
 (cd build-asan && ctest -j "$jobs" --timeout 600) || status=1
+
+echo "== Clang: thread-safety analysis and ThreadSanitizer (table tests), fuzz corpus replay"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+      -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g" \
+      -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_C_COMPILER=clang-14 -DLANHE_TSAN=ON \
+      -DLANHE_GUI=OFF -DLANHE_BENCH=OFF -DLANHE_WERROR=ON >/dev/null
+cmake --build build-tsan -j "$jobs" --target tables_tests
+(cd build-tsan && ctest -R ThreadSafetyAnalysis) || status=1
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  build-tsan/tests/tables/tables_tests --gtest_brief=1 || status=1
+mkdir -p build-fuzz
+JOBS=$jobs bash scripts/fuzz.sh --replay >build-fuzz/replay.log 2>&1 || {
+  cat build-fuzz/replay.log
+  status=1
+}
+echo "fuzz corpus replay: $(grep -c '^Executed' build-fuzz/replay.log || true) seeds run"
 
 echo "== Windows cross build (everything, with Qt for mingw-w64) under wine"
 qt_prefix=$(bash scripts/qt-mingw.sh | tail -n 1)

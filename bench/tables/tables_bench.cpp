@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "read_ahead.h"
 #include "scramble.h"
 #include "table_file.h"
 
@@ -31,6 +32,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using tables::FieldType;
+using tables::ReadAhead;
 using tables::TableFile;
 using tables::TableValue;
 
@@ -264,6 +266,18 @@ Sums scanEach(const std::string& path, std::string_view password) {
 Sums scanEach(const std::string& path) { return scanEach(path, kPassword); }
 Sums scanEachUnprotected(const std::string& path) { return scanEach(path, ""); }
 
+// forEachRecord with the keystream made another way than the program's.
+Sums scanEachIn(ReadAhead::Mode mode, const std::string& path) {
+    ReadAhead::setMode(mode);
+    Sums sums = scanEach(path);
+    ReadAhead::setMode(ReadAhead::Mode::Helpers);
+    return sums;
+}
+Sums scanEachReaderOnly(const std::string& path) {
+    return scanEachIn(ReadAhead::Mode::ReaderOnly, path);
+}
+Sums scanEachNoReadAhead(const std::string& path) { return scanEachIn(ReadAhead::Mode::Off, path); }
+
 Sums scanSqlite(const std::string& path) {
     Sums sums;
     sqlite3* db = sqliteOpen(path);
@@ -311,6 +325,12 @@ void BM_Scan_ForEachRecord_Unprotected(benchmark::State& s) {
     runScan(s, scanEachUnprotected, Store::Unprotected);
 }
 void BM_Scan_SQLite(benchmark::State& s) { runScan(s, scanSqlite, Store::Sqlite); }
+void BM_Scan_ForEachRecord_ReaderOnly(benchmark::State& s) {
+    runScan(s, scanEachReaderOnly, Store::Table);
+}
+void BM_Scan_ForEachRecord_NoReadAhead(benchmark::State& s) {
+    runScan(s, scanEachNoReadAhead, Store::Table);
+}
 
 // ---- peak memory -----------------------------------------------------------
 
@@ -428,10 +448,15 @@ class Summary : public benchmark::ConsoleReporter {
 
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs) {
-            if (r.run_type != Run::RT_Iteration || r.error_occurred) continue;
-            ms_[r.benchmark_name()] = {r.GetAdjustedRealTime() * toMs(r.time_unit),
-                                       r.GetAdjustedCPUTime() * toMs(r.time_unit)};
-            for (const auto& [name, c] : r.counters) counters_[r.benchmark_name()][name] = c.value;
+            // With --benchmark_repetitions the median stands for the benchmark
+            // (it is reported after the repetitions, so it overwrites them).
+            const bool median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
+            if ((r.run_type != Run::RT_Iteration && !median) || r.error_occurred) continue;
+            const std::string name =
+                r.run_name.function_name + (r.run_name.args.empty() ? "" : "/" + r.run_name.args);
+            ms_[name] = {r.GetAdjustedRealTime() * toMs(r.time_unit),
+                         r.GetAdjustedCPUTime() * toMs(r.time_unit)};
+            for (const auto& [key, c] : r.counters) counters_[name][key] = c.value;
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -446,11 +471,15 @@ class Summary : public benchmark::ConsoleReporter {
                  "BM_Scan_ForEachRecord" + arg, "BM_Scan_SQLite" + arg, 0.75);
             line(out, std::string("scan ") + rows + ", unprotected table",
                  "BM_Scan_ForEachRecord_Unprotected" + arg, "BM_Scan_SQLite" + arg, 0);
+            line(out, std::string("scan ") + rows + ", reader-only keystream",
+                 "BM_Scan_ForEachRecord_ReaderOnly" + arg, "BM_Scan_SQLite" + arg, 0);
+            line(out, std::string("scan ") + rows + ", no read-ahead",
+                 "BM_Scan_ForEachRecord_NoReadAhead" + arg, "BM_Scan_SQLite" + arg, 0);
         }
         line(out, "append one record", "BM_Append_Table", "BM_Append_SQLite", 0, 1.0);
         line(out, "purge one record of 100000", "BM_Purge_Table", "BM_Delete_SQLite", 0, 100.0);
         for (const char* kind : {"PlainLoop", "ForEachRecord", "SQLite"}) {
-            const std::string name = std::string("BM_PeakMemory_") + kind + "/1000000/iterations:1";
+            const std::string name = std::string("BM_PeakMemory_") + kind + "/1000000";
             const auto it = counters_.find(name);
             if (it == counters_.end()) continue;
             char buf[160];
@@ -541,6 +570,10 @@ int main(int argc, char** argv) {
     std::vector<std::int64_t> sizes = {100000, 1000000};
     if (const char* quick = std::getenv("TABLES_BENCH_QUICK"); quick && *quick == '1')
         sizes = {100000};
+    // TABLES_BENCH_COMPARE=1 also times forEachRecord with the reader alone
+    // making the keystream and with no read-ahead at all.
+    const char* compareVar = std::getenv("TABLES_BENCH_COMPARE");
+    const bool compare = compareVar && *compareVar == '1';
     makeData(sizes);
 
     for (const std::int64_t rows : sizes) {
@@ -561,6 +594,18 @@ int main(int argc, char** argv) {
             ->Arg(rows)
             ->UseRealTime()
             ->Unit(benchmark::kMillisecond);
+        if (compare) {
+            benchmark::RegisterBenchmark("BM_Scan_ForEachRecord_ReaderOnly",
+                                         BM_Scan_ForEachRecord_ReaderOnly)
+                ->Arg(rows)
+                ->UseRealTime()
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark("BM_Scan_ForEachRecord_NoReadAhead",
+                                         BM_Scan_ForEachRecord_NoReadAhead)
+                ->Arg(rows)
+                ->UseRealTime()
+                ->Unit(benchmark::kMillisecond);
+        }
     }
     benchmark::RegisterBenchmark("BM_Append_Table", BM_Append_Table)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("BM_Append_SQLite", BM_Append_SQLite)

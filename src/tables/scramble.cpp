@@ -1,13 +1,7 @@
 #include "scramble.h"
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
 #include <cstring>
-#include <map>
-#include <mutex>
-#include <system_error>
-#include <thread>
 
 namespace tables {
 
@@ -30,16 +24,14 @@ inline void storeLe32(std::uint8_t* p, std::uint32_t v) {
 }
 
 constexpr std::uint32_t kMd5T[64] = {
-    0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613,
-    0xfd469501, 0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193,
-    0xa679438e, 0x49b40821, 0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d,
-    0x02441453, 0xd8a1e681, 0xe7d3fbc8, 0x21e1cde6, 0xc33707d6, 0xf4d50d87, 0x455a14ed,
-    0xa9e3e905, 0xfcefa3f8, 0x676f02d9, 0x8d2a4c8a, 0xfffa3942, 0x8771f681, 0x6d9d6122,
-    0xfde5380c, 0xa4beea44, 0x4bdecfa9, 0xf6bb4b60, 0xbebfbc70, 0x289b7ec6, 0xeaa127fa,
-    0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665, 0xf4292244,
-    0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
-    0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb,
-    0xeb86d391};
+    0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
+    0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
+    0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d, 0x02441453, 0xd8a1e681, 0xe7d3fbc8,
+    0x21e1cde6, 0xc33707d6, 0xf4d50d87, 0x455a14ed, 0xa9e3e905, 0xfcefa3f8, 0x676f02d9, 0x8d2a4c8a,
+    0xfffa3942, 0x8771f681, 0x6d9d6122, 0xfde5380c, 0xa4beea44, 0x4bdecfa9, 0xf6bb4b60, 0xbebfbc70,
+    0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
+    0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
+    0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391};
 
 constexpr int kMd5Shift[64] = {7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22, 7, 12, 17, 22,
                                5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20, 5, 9,  14, 20,
@@ -145,12 +137,10 @@ std::string passwordDigestText(std::string_view password) {
 
 namespace {
 
-constexpr std::int64_t kPageSize = 4096;
+constexpr std::int64_t kPageSize = kKeystreamPageSize;
 constexpr std::size_t kPageDiscard = 36;
 constexpr std::size_t kPageKeySize = 40;
 constexpr std::int64_t kFirstScrambled = 4;
-constexpr int kPageCacheSlots = 8;
-constexpr int kMaxBatch = 4;
 
 // The page generators make nearly all of the keystream, so they get a tighter
 // RC4: state in 32-bit cells (no partial-register stalls), and several
@@ -284,7 +274,18 @@ void makePageKey(std::uint32_t word, const std::uint8_t* digestText, std::int64_
     storeLe32(key + 36, word ^ static_cast<std::uint32_t>(page));
 }
 
-inline void xorBytes(std::uint8_t* data, const std::uint8_t* key, std::size_t n) {
+}  // namespace
+
+void makePageKeystreams(std::string_view digestText, const std::int64_t* pages,
+                        const std::uint32_t* words, std::uint8_t* const* out, int n) {
+    PageRc4 generators[kMaxPagesAtOnce];
+    std::uint8_t keys[kMaxPagesAtOnce][kPageKeySize];
+    const auto* digest = reinterpret_cast<const std::uint8_t*>(digestText.data());
+    for (int k = 0; k < n; ++k) makePageKey(words[k], digest, pages[k], keys[k]);
+    makeSomePages(generators, keys, out, n);
+}
+
+void xorKeystream(std::uint8_t* data, const std::uint8_t* key, std::size_t n) {
     std::size_t k = 0;
 #if defined(__GNUC__)
     // Whole pages go through here: 16 bytes a step where the compiler can.
@@ -307,243 +308,18 @@ inline void xorBytes(std::uint8_t* data, const std::uint8_t* key, std::size_t n)
     for (; k < n; ++k) data[k] ^= key[k];
 }
 
+namespace {
 
-// Page keystreams depend only on the password and the page number, and the
-// program opens its tables with the same password for every operation. So the
-// keystreams of pages near the start of a file are kept for the whole run: a
-// query that walks the ledger again makes only the pages the store lacks. The
-// store is bounded (12 MiB over all passwords, handed out in 256 KiB chunks
-// and never freed) so that memory stays flat however large the tables grow.
-// It keeps two pages of every three rather than one stretch, so that a walk
-// over a file larger than the store has pages for the helper threads to make
-// all along, not none in the stored part and all of them after it.
-class KeystreamStore {
-public:
-    static constexpr std::int64_t kChunkPages = 64;
-    static constexpr std::int64_t kBudgetPages = 3072;
-    static constexpr std::size_t kMaxPasswords = 4;
-
-    // The stored keystream of `page` for `password`, or null.
-    const std::uint8_t* find(const std::string& password, std::int64_t page) {
-        const std::int64_t at = placeOf(page);
-        if (at < 0) return nullptr;
-        std::lock_guard lock(mutex_);
-        auto it = stores_.find(password);
-        if (it == stores_.end()) return nullptr;
-        const Store& st = it->second;
-        auto c = static_cast<std::size_t>(at / kChunkPages);
-        if (c >= st.chunks.size() || !st.chunks[c]) return nullptr;
-        auto inChunk = static_cast<std::size_t>(at % kChunkPages);
-        if (!st.chunks[c]->filled[inChunk]) return nullptr;
-        return st.chunks[c]->bytes + inChunk * kPageSize;
-    }
-
-    // Keeps a copy of `bytes` as the keystream of `page`, while the budget lasts.
-    void keep(const std::string& password, std::int64_t page, const std::uint8_t* bytes) {
-        const std::int64_t at = placeOf(page);
-        if (at < 0) return;
-        std::lock_guard lock(mutex_);
-        auto it = stores_.find(password);
-        if (it == stores_.end()) {
-            if (stores_.size() >= kMaxPasswords) return;
-            it = stores_.emplace(password, Store{}).first;
-        }
-        Store& st = it->second;
-        auto c = static_cast<std::size_t>(at / kChunkPages);
-        if (c >= st.chunks.size()) st.chunks.resize(c + 1);
-        if (!st.chunks[c]) {
-            if (usedPages_ + kChunkPages > kBudgetPages) return;
-            usedPages_ += kChunkPages;
-            st.chunks[c] = std::make_unique<Chunk>();
-        }
-        auto inChunk = static_cast<std::size_t>(at % kChunkPages);
-        if (st.chunks[c]->filled[inChunk]) return;
-        std::memcpy(st.chunks[c]->bytes + inChunk * kPageSize, bytes, kPageSize);
-        st.chunks[c]->filled[inChunk] = true;
-    }
-
-    // Where a page would be kept, or -1 for a page the store never keeps.
-    static std::int64_t placeOf(std::int64_t page) {
-        if (page < 0 || page % 3 == 2) return -1;
-        const std::int64_t at = page / 3 * 2 + page % 3;
-        return at < kBudgetPages ? at : -1;
-    }
-
-private:
-    struct Chunk {
-        bool filled[kChunkPages] = {};
-        std::uint8_t bytes[kChunkPages * kPageSize];
-    };
-    struct Store {
-        std::vector<std::unique_ptr<Chunk>> chunks;
-    };
-    std::mutex mutex_;
-    std::map<std::string, Store> stores_;
-    std::int64_t usedPages_ = 0;
-};
-
-// Never destroyed: a helper thread may still be making pages when the
-// program ends with exit() (after a fatal error, say), and must not find the
-// store gone.
-KeystreamStore& keystreamStore() {
-    static KeystreamStore* store = new KeystreamStore;
-    return *store;
-}
+constexpr int kPageCacheSlots = 8;
 
 }  // namespace
 
-
-// The pages of one front-to-back walk, made by the reader and a helper thread
-// together. Both claim groups of pages in file order from one counter and put
-// them into a ring; the reader takes its page from there (or makes the next
-// unclaimed group itself while it would otherwise wait). The helper runs at
-// most a ring's length ahead of the reader. A page's keystream is a function
-// of the password and the page number alone, so who makes it does not matter.
-struct Scrambler::ReadAhead::State {
-    static constexpr std::int64_t kRing = 256;  // pages: 1 MiB
-    static constexpr std::int64_t kGroup = 4;
-
-    State(const std::string& password, const std::uint8_t* digest, std::int64_t first,
-          std::int64_t last, std::vector<std::uint32_t> words)
-        : password(password), first(first), last(last), words(std::move(words)),
-          ring(new std::uint8_t[kRing * kPageSize]), nextClaim(first), released(first) {
-        std::memcpy(digestText, digest, sizeof digestText);
-        for (auto& h : held) h.store(-1, std::memory_order_relaxed);
-    }
-
-    const std::string password;
-    std::uint8_t digestText[32];
-    const std::int64_t first, last;               // pages
-    const std::vector<std::uint32_t> words;        // page words of first..last
-    const std::unique_ptr<std::uint8_t[]> ring;
-    std::atomic<std::int64_t> held[kRing];         // the page a ring slot holds
-    const std::uint8_t* where[kRing] = {};         // its bytes (ring or store)
-    std::atomic<std::int64_t> nextClaim;           // the next page nobody makes yet
-    std::atomic<std::int64_t> released;            // pages before it are done with
-    std::atomic<bool> stop{false};
-    std::vector<std::thread> helpers;
-    // Sleeping is rare (a full ring, or the reader's page half made), so one
-    // mutex and condition serve every wait. A thread counts itself in
-    // `sleepers` before it looks at what it waits for; a change is made
-    // before the changer looks at `sleepers` (both sequentially consistent),
-    // so either the sleeper sees the change or the changer sees the sleeper.
-    std::mutex mutex;
-    std::condition_variable woken;
-    std::atomic<int> sleepers{0};
-
-    template <typename Ready>
-    void sleepUntil(Ready ready) {
-        sleepers.fetch_add(1);
-        {
-            std::unique_lock lock(mutex);
-            woken.wait(lock, ready);
-        }
-        sleepers.fetch_sub(1);
-    }
-
-    void wakeSleepers() {
-        if (sleepers.load() == 0) return;
-        { std::lock_guard lock(mutex); }
-        woken.notify_all();
-    }
-
-    void publish(std::int64_t page, const std::uint8_t* bytes) {
-        const auto slot = static_cast<std::size_t>(page % kRing);
-        where[slot] = bytes;
-        held[slot].store(page);
-        wakeSleepers();
-    }
-
-    // Claims the next group of pages, if any is left and the ring has room,
-    // and makes it. False when nothing was claimed.
-    bool makeGroup() {
-        std::int64_t q = nextClaim.load(std::memory_order_relaxed);
-        for (;;) {
-            if (q > last) return false;
-            // Slots of pages below `released` are free; the ring holds kRing.
-            if (q + kGroup > released.load(std::memory_order_acquire) + kRing) return false;
-            if (nextClaim.compare_exchange_weak(q, q + kGroup, std::memory_order_acq_rel))
-                break;
-        }
-        const std::int64_t end = std::min(q + kGroup, last + 1);
-        PageRc4 generators[kGroup];
-        // Made in a buffer of this thread first: storing byte by byte into
-        // ring lines that the reader's core holds would stall the generator
-        // on every line, where one copy of the finished pages costs little.
-        alignas(64) std::uint8_t local[kGroup][kPageSize];
-        std::uint8_t keys[kGroup][kPageKeySize];
-        std::uint8_t* out[kGroup] = {};
-        std::int64_t pages[kGroup];
-        int n = 0;
-        for (std::int64_t p = q; p < end; ++p) {
-            if (const std::uint8_t* kept = keystreamStore().find(password, p)) {
-                publish(p, kept);
-                continue;
-            }
-            makePageKey(words[static_cast<std::size_t>(p - first)], digestText, p, keys[n]);
-            out[n] = local[n];
-            pages[n++] = p;
-        }
-        makeSomePages(generators, keys, out, n);
-        for (int k = 0; k < n; ++k) {
-            std::uint8_t* slot = ring.get() + (pages[k] % kRing) * kPageSize;
-            std::memcpy(slot, out[k], kPageSize);
-            keystreamStore().keep(password, pages[k], slot);
-            publish(pages[k], slot);
-        }
-        return true;
-    }
-
-    void helperLoop() {
-        while (!stop.load(std::memory_order_acquire)) {
-            if (makeGroup()) continue;
-            if (nextClaim.load(std::memory_order_acquire) > last) return;
-            // The ring is full: wait for the reader to move on.
-            sleepUntil([this] {
-                return stop.load() || nextClaim.load() + kGroup <= released.load() + kRing;
-            });
-        }
-    }
-
-    // The reader's page, or null when it is not one this walk makes.
-    const std::uint8_t* get(std::int64_t page) {
-        const std::int64_t r = released.load(std::memory_order_relaxed);
-        if (page < first || page > last || page < r || page + kGroup > r + kRing) return nullptr;
-        const auto slot = static_cast<std::size_t>(page % kRing);
-        for (;;) {
-            const std::int64_t h = held[slot].load(std::memory_order_acquire);
-            if (h == page) return where[slot];
-            // Rather than wait, make the next unclaimed group (this page's
-            // own if nobody has it yet).
-            if (makeGroup()) continue;
-            sleepUntil([&] { return held[slot].load() != h; });
-        }
-    }
-
-    void passed(std::int64_t page) {
-        if (page <= released.load(std::memory_order_relaxed)) return;
-        released.store(page);
-        wakeSleepers();
-    }
-
-    void finish() {
-        stop.store(true);
-        wakeSleepers();
-        for (auto& h : helpers) h.join();
-    }
-};
-
 struct Scrambler::Impl {
-    Impl(std::string_view password, const std::string& digest)
-        : password(password), master(password) {
-        std::memcpy(digestText, digest.data(), sizeof digestText);
-    }
+    explicit Impl(std::string_view password) : master(password) {}
 
-    std::string password;
     // The master keystream from byte 0 on, grown as further pages are needed.
     Rc4 master;
     std::vector<std::uint8_t> masterBytes;
-    std::uint8_t digestText[32];
 
     struct Slot {
         std::int64_t page = -1;
@@ -553,8 +329,6 @@ struct Scrambler::Impl {
     Slot slots[kPageCacheSlots];
     std::uint64_t clock = 0;
     std::int64_t nextAhead = -1;  // the page after the last batch made
-    PageRc4 generators[kMaxBatch];
-    ReadAhead::State* ahead = nullptr;  // the walk under way, if any
 
     std::uint32_t pageWord(std::int64_t page) {
         auto end = static_cast<std::size_t>(page) * 4 + 4;
@@ -565,10 +339,6 @@ struct Scrambler::Impl {
             master.generate(masterBytes.data() + have, want - have);
         }
         return loadLe32(masterBytes.data() + static_cast<std::size_t>(page) * 4);
-    }
-
-    void pageKey(std::int64_t page, std::uint8_t (&key)[kPageKeySize]) {
-        makePageKey(pageWord(page), digestText, page, key);
     }
 
     Slot* find(std::int64_t page) {
@@ -591,31 +361,29 @@ struct Scrambler::Impl {
     // when the reader has just run off the end of the previous batch (a front-
     // to-back read), else two, because a record may straddle the page end.
     // Side by side the extra generators cost far less than one alone.
-    const std::uint8_t* page(std::int64_t page) {
-        if (ahead)
-            if (const std::uint8_t* made = ahead->get(page)) return made;
+    const std::uint8_t* page(std::int64_t page, std::string_view digestText) {
         if (Slot* s = find(page)) {
             s->used = ++clock;
             return s->bytes;
         }
-        if (const std::uint8_t* kept = keystreamStore().find(password, page)) return kept;
-        const int want = page == nextAhead ? 4 : 2;
-        Slot* batch[kMaxBatch];
-        std::uint8_t keys[kMaxBatch][kPageKeySize];
-        std::uint8_t* out[kMaxBatch] = {};
+        const int want = page == nextAhead ? kMaxPagesAtOnce : 2;
+        Slot* batch[kMaxPagesAtOnce];
+        std::int64_t pages[kMaxPagesAtOnce];
+        std::uint32_t words[kMaxPagesAtOnce];
+        std::uint8_t* out[kMaxPagesAtOnce] = {};
         int n = 0;
         for (std::int64_t q = page; q < page + want; ++q) {
             if (q != page && find(q)) break;
             Slot* s = victim(batch, n);
             s->page = q;
-            pageKey(q, keys[n]);
+            pages[n] = q;
+            words[n] = pageWord(q);
             out[n] = s->bytes;
             batch[n++] = s;
         }
-        makeSomePages(generators, keys, out, n);
+        makePageKeystreams(digestText, pages, words, out, n);
         // Later pages of the batch count as older, so they go first if unused.
         for (int k = n - 1; k >= 0; --k) batch[k]->used = ++clock;
-        for (int k = 0; k < n; ++k) keystreamStore().keep(password, batch[k]->page, batch[k]->bytes);
         nextAhead = page + n;
         return batch[0]->bytes;
     }
@@ -623,7 +391,7 @@ struct Scrambler::Impl {
 
 Scrambler::Scrambler(std::string_view password)
     : password_(password), digest_(passwordDigestText(password)) {
-    if (!password_.empty()) impl_ = std::make_shared<Impl>(password_, digest_);
+    if (!password_.empty()) impl_ = std::make_shared<Impl>(password_);
 }
 
 void Scrambler::apply(std::int64_t offset, std::uint8_t* data, std::size_t n) {
@@ -640,67 +408,20 @@ void Scrambler::apply(std::int64_t offset, std::uint8_t* data, std::size_t n) {
         std::int64_t p = offset / kPageSize;
         auto inPage = static_cast<std::size_t>(offset % kPageSize);
         std::size_t take = std::min<std::size_t>(n, static_cast<std::size_t>(kPageSize) - inPage);
-        xorBytes(data, impl_->page(p) + inPage, take);
+        xorKeystream(data, impl_->page(p, digest_) + inPage, take);
         data += take;
         n -= take;
         offset += static_cast<std::int64_t>(take);
     }
 }
 
-Scrambler::ReadAhead::ReadAhead() = default;
-Scrambler::ReadAhead::ReadAhead(ReadAhead&& other) noexcept
-    : impl_(std::move(other.impl_)), state_(std::move(other.state_)) {}
-Scrambler::ReadAhead& Scrambler::ReadAhead::operator=(ReadAhead&& other) noexcept {
-    if (this != &other) {
-        end();
-        impl_ = std::move(other.impl_);
-        state_ = std::move(other.state_);
-    }
-    return *this;
-}
-Scrambler::ReadAhead::~ReadAhead() { end(); }
-
-void Scrambler::ReadAhead::end() {
-    if (!state_) return;
-    state_->finish();
-    if (impl_ && impl_->ahead == state_.get()) impl_->ahead = nullptr;
-    state_.reset();
-    impl_.reset();
-}
-
-void Scrambler::ReadAhead::passed(std::int64_t offset) {
-    if (state_) state_->passed(offset / kPageSize);
-}
-
-Scrambler::ReadAhead Scrambler::readAhead(std::int64_t from, std::int64_t to) {
-    ReadAhead handle;
-    // Helpers pay off only for walks of some length, on a machine with a core
-    // to spare, and with no other walk of this scrambler under way. The reader
-    // keeps one core; a few helpers are enough to outrun any reader.
-    constexpr std::int64_t kWorthPages = 32;
-    constexpr unsigned kMaxHelpers = 3;
-    const unsigned cores = std::thread::hardware_concurrency();
-    from = std::max(from, kFirstScrambled);
-    if (!impl_ || impl_->ahead || to <= from || cores < 2) return handle;
-    const std::int64_t first = from / kPageSize, last = (to - 1) / kPageSize;
-    if (last - first + 1 < kWorthPages) return handle;
-    impl_->pageWord(last);  // the master keystream up to the last page, made here
-    std::vector<std::uint32_t> words(static_cast<std::size_t>(last - first + 1));
+std::vector<std::uint32_t> Scrambler::pageWords(std::int64_t first, std::int64_t last) {
+    std::vector<std::uint32_t> words;
+    if (!impl_ || first < 0 || last < first) return words;
+    impl_->pageWord(last);  // the master keystream up to the last page, made at once
+    words.resize(static_cast<std::size_t>(last - first + 1));
     std::memcpy(words.data(), impl_->masterBytes.data() + first * 4, words.size() * 4);
-    auto state = std::make_unique<ReadAhead::State>(impl_->password, impl_->digestText, first,
-                                                    last, std::move(words));
-    const unsigned helpers = std::min(cores - 1, kMaxHelpers);
-    try {
-        for (unsigned k = 0; k < helpers; ++k)
-            state->helpers.emplace_back([s = state.get()] { s->helperLoop(); });
-    } catch (const std::system_error&) {
-        // Fewer threads than hoped (or none): the reader makes what they don't.
-        if (state->helpers.empty()) return handle;
-    }
-    impl_->ahead = state.get();
-    handle.impl_ = impl_;
-    handle.state_ = std::move(state);
-    return handle;
+    return words;
 }
 
 }  // namespace tables

@@ -3,9 +3,9 @@
 #pragma once
 
 #include <array>
-#include <memory>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,13 +19,13 @@ std::array<std::uint8_t, 16> md5(std::string_view data);
 // output generator. An empty key (which the published schedule does not
 // allow) leaves the identity permutation.
 class Rc4 {
-public:
+  public:
     explicit Rc4(std::string_view key);
     std::uint8_t next();
     void skip(std::size_t n);
     void generate(std::uint8_t* out, std::size_t n);
 
-private:
+  private:
     std::array<std::uint8_t, 256> s_{};
     std::uint8_t i_ = 0, j_ = 0;
 };
@@ -33,6 +33,21 @@ private:
 // The 32-character digest text of a password: the MD5 digest's bytes in
 // reverse order, each as two lowercase hex digits.
 std::string passwordDigestText(std::string_view password);
+
+// Whole 4096-byte pages of keystream: what apply() is made of, and what the
+// read-ahead of long walks (read_ahead.h) makes on other threads.
+inline constexpr std::int64_t kKeystreamPageSize = 4096;
+inline constexpr int kMaxPagesAtOnce = 4;
+
+// Makes the keystreams of n pages (1 to kMaxPagesAtOnce) of one password side
+// by side: page pages[k], whose word (master output bytes 4p to 4p + 3) is
+// words[k], goes to the 4096 bytes at out[k]. `digestText` is the password's
+// 32-character digest text. Touches nothing else, so any thread may call it.
+void makePageKeystreams(std::string_view digestText, const std::int64_t* pages,
+                        const std::uint32_t* words, std::uint8_t* const* out, int n);
+
+// data[k] ^= keystream[k] for k below n.
+void xorKeystream(std::uint8_t* data, const std::uint8_t* keystream, std::size_t n);
 
 // Combines file bytes with the keystream of a password. With an empty
 // password it does nothing. apply() at file offset `offset` works on any byte
@@ -43,7 +58,7 @@ std::string passwordDigestText(std::string_view password);
 class Scrambler {
     struct Impl;
 
-public:
+  public:
     explicit Scrambler(std::string_view password);
     bool active() const { return !password_.empty(); }
     void apply(std::int64_t offset, std::uint8_t* data, std::size_t n);
@@ -51,37 +66,13 @@ public:
         apply(offset, reinterpret_cast<std::uint8_t*>(data), n);
     }
 
-    // Makes the page keystreams over file offsets [from, to) ahead of a
-    // reader that goes through them front to back, on a second thread when
-    // the machine has more than one core: the reader then shares the
-    // generating with it instead of doing it all. The reader tells the handle
-    // how far it has come (passed), so that the pages behind it can be
-    // reused; ending the handle stops the thread. Every byte apply() gives is
-    // the same with or without it.
-    class ReadAhead {
-    public:
-        ReadAhead();
-        ReadAhead(ReadAhead&&) noexcept;
-        ReadAhead& operator=(ReadAhead&&) noexcept;
-        ReadAhead(const ReadAhead&) = delete;
-        ReadAhead& operator=(const ReadAhead&) = delete;
-        ~ReadAhead();
-        // The walk has come to `offset`: the pages before it need not be
-        // kept ahead any more (a later read there makes them as usual).
-        void passed(std::int64_t offset);
-        // Whether helper threads make pages for this walk.
-        bool working() const { return state_ != nullptr; }
+    const std::string& password() const { return password_; }
+    const std::string& digestText() const { return digest_; }
+    // The words of pages first..last, for makePageKeystreams (empty when the
+    // scrambler is not active or the range is empty).
+    std::vector<std::uint32_t> pageWords(std::int64_t first, std::int64_t last);
 
-    private:
-        friend class Scrambler;
-        struct State;
-        void end();
-        std::shared_ptr<Scrambler::Impl> impl_;
-        std::unique_ptr<State> state_;
-    };
-    ReadAhead readAhead(std::int64_t from, std::int64_t to);
-
-private:
+  private:
     std::string password_;
     std::string digest_;
     std::shared_ptr<Impl> impl_;

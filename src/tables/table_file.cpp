@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "file_io.h"
+#include "read_ahead.h"
 #include "table_file_impl.h"
 #include "table_layout.h"
 
@@ -1145,10 +1146,10 @@ Status TableFile::forEachRecord(const std::function<bool()>& visitor) {
             --im.callbackDepth;
         });
         const std::uint64_t purges = im.purgeCount;
-        // The keystream of the pages still to come is made alongside.
-        Scrambler::ReadAhead ahead =
-            slot < count ? im.scrambler.readAhead(im.slotOffset(slot), im.slotOffset(count))
-                         : Scrambler::ReadAhead();
+        // The keystream of the pages still to come is made alongside, up to
+        // the end of the file (however many records the count claims).
+        ReadAhead ahead(im.scrambler, im.slotOffset(slot),
+                        std::min(im.slotOffset(count), im.file->size()));
 
         while (slot < count && !stopped) {
             const std::int64_t n = std::min<std::int64_t>(perBatch, count - slot);
@@ -1160,8 +1161,10 @@ Status TableFile::forEachRecord(const std::function<bool()>& visitor) {
             {
                 RangeLockGuard batchLock;
                 if (batchLock.acquire(im.locks, im.slotOffset(slot), (n - 1) * rs + 1) == kOk) {
-                    std::int64_t got = im.readPlain(im.slotOffset(slot), buf.data(),
-                                                    static_cast<std::size_t>(n * rs));
+                    std::int64_t got = im.file->readAt(im.slotOffset(slot), buf.data(),
+                                                       static_cast<std::size_t>(n * rs));
+                    if (got > 0)
+                        ahead.apply(im.slotOffset(slot), buf.data(), static_cast<std::size_t>(got));
                     whole = got > 0 ? got / rs : 0;
                 }
             }

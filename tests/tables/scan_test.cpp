@@ -2,6 +2,7 @@
 // as the record-by-record loop, read in large batches.
 #include <gtest/gtest.h>
 
+#include "read_ahead.h"
 #include "support/fault_fs.h"
 #include "support/table_fixture.h"
 
@@ -59,24 +60,36 @@ class ScanTest : public TableTest {
 };
 
 TEST_F(ScanTest, WalkGivesWhatTheRecordByRecordLoopGives) {
-    fill(2000);  // several batches of 256 KB
-    std::vector<Row> slow, fast;
+    fill(2000);  // several batches of 256 KB, long enough for a read-ahead
+    std::vector<Row> slow;
     const int count = t.recordCount();
     for (int i = 1; i <= count; ++i) {
         slow.push_back(row());
         ASSERT_TRUE(t.skip());
     }
-    ASSERT_TRUE(t.goFirst());
-    ASSERT_TRUE(t.forEachRecord([&] {
-        fast.push_back(row());
-        return true;
-    }));
-    EXPECT_EQ(lastTableError(), 0);
-    ASSERT_EQ(fast.size(), 2000u);
-    EXPECT_TRUE(fast == slow);
-    EXPECT_EQ(t.recordNumber(), count + 1);
-    EXPECT_TRUE(fast[3].deleted);
-    EXPECT_EQ(fast[1999].customer, customerName(1999));
+    // With helper threads making the keystream, with the reader alone, and
+    // with the scrambler's own; from the first record and from the middle.
+    for (const ReadAhead::Mode mode :
+         {ReadAhead::Mode::Helpers, ReadAhead::Mode::ReaderOnly, ReadAhead::Mode::Off}) {
+        ReadAhead::setMode(mode);
+        for (const int start : {1, 777}) {
+            SCOPED_TRACE("mode " + std::to_string(static_cast<int>(mode)) + " from " +
+                         std::to_string(start));
+            std::vector<Row> fast;
+            ASSERT_TRUE(t.goTo(start));
+            ASSERT_TRUE(t.forEachRecord([&] {
+                fast.push_back(row());
+                return true;
+            }));
+            EXPECT_EQ(lastTableError(), 0);
+            ASSERT_EQ(fast.size(), 2001u - start);
+            EXPECT_TRUE(std::equal(fast.begin(), fast.end(), slow.begin() + (start - 1)));
+            EXPECT_EQ(t.recordNumber(), count + 1);
+            EXPECT_EQ(fast.back().customer, customerName(1999));
+        }
+    }
+    ReadAhead::setMode(ReadAhead::Mode::Helpers);
+    EXPECT_TRUE(slow[3].deleted);
 }
 
 TEST_F(ScanTest, WalkReadsInLargeBatches) {

@@ -3,11 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace tables {
@@ -200,7 +198,7 @@ TEST(Scrambler, KnownKeystreamFromAnIndependentImplementation) {
         const char* keystream;
     } cases[] = {
         {"583027", 4, "7aa902dd0518245c98a56a248f2020ba"},
-        {"583027", 4090, "95c733c21a93d8179c1d5d38"},  // crosses into page 1
+        {"583027", 4090, "95c733c21a93d8179c1d5d38"},           // crosses into page 1
         {bytesFromHex("bcc7d5cb"), 40000, "f7263637360fce0a"},  // GBK "记账"
     };
     for (const auto& c : cases) {
@@ -260,46 +258,34 @@ TEST(Scrambler, ApplyingTwiceRestoresTheBytes) {
 
 TEST(Scrambler, FastPathMatchesNaiveComputationOnRandomRanges) {
     std::mt19937_64 rng(20240611);
-    for (const std::string& password : {std::string("583027"), std::string("a"), std::string(300, 'x')}) {
+    for (const std::string& password :
+         {std::string("583027"), std::string("a"), std::string(300, 'x')}) {
         Scrambler s(password);  // one instance: its caches see every pattern below
         for (int round = 0; round < 60; ++round) {
             std::int64_t offset;
             switch (round % 4) {
-                case 0: offset = std::int64_t(rng() % 16); break;                // near the magic
-                case 1: offset = 4096 * std::int64_t(rng() % 20) - 3 + std::int64_t(rng() % 6); break;
-                case 2: offset = std::int64_t(rng() % (1 << 20)); break;
-                default: offset = std::int64_t(200'000'000 + rng() % 5'000'000); break;  // large
+                case 0:
+                    offset = std::int64_t(rng() % 16);
+                    break;  // near the magic
+                case 1:
+                    offset = 4096 * std::int64_t(rng() % 20) - 3 + std::int64_t(rng() % 6);
+                    break;
+                case 2:
+                    offset = std::int64_t(rng() % (1 << 20));
+                    break;
+                default:
+                    offset = std::int64_t(200'000'000 + rng() % 5'000'000);
+                    break;  // large
             }
             std::size_t n = 1 + rng() % (round % 5 == 0 ? 20000 : 300);
             std::vector<std::uint8_t> data(n);
             for (auto& b : data) b = std::uint8_t(rng());
             auto expected = naiveApply(password, offset, data);
             s.apply(offset, data.data(), data.size());
-            ASSERT_EQ(data, expected) << "password length " << password.size() << " offset "
-                                      << offset << " length " << n;
+            ASSERT_EQ(data, expected)
+                << "password length " << password.size() << " offset " << offset << " length " << n;
         }
     }
-}
-
-TEST(Scrambler, KeystreamKeptFromEarlierTablesBelongsToItsOwnPassword) {
-    // Pages made for one password are kept for the run; a later scrambler
-    // with that password reuses them, one with another password never does.
-    const std::int64_t offset = 4096 * 3 + 100;
-    const std::vector<std::uint8_t> zeros(3 * 4096, 0);
-    for (int pass = 0; pass < 2; ++pass) {
-        for (const char* password : {"kept-one", "kept-two"}) {
-            Scrambler s(password);
-            std::vector<std::uint8_t> data = zeros;
-            s.apply(offset, data.data(), data.size());
-            ASSERT_EQ(data, naiveApply(password, offset, zeros))
-                << password << " pass " << pass;
-        }
-    }
-    // Far past the kept pages the stream is made afresh and still right.
-    Scrambler far("kept-one");
-    std::vector<std::uint8_t> data(5000, 0);
-    far.apply(4096LL * 5000 - 17, data.data(), data.size());
-    EXPECT_EQ(data, naiveApply("kept-one", 4096LL * 5000 - 17, std::vector<std::uint8_t>(5000, 0)));
 }
 
 TEST(Scrambler, PageVisitsInAnyOrderGiveTheRightStream) {
@@ -343,94 +329,36 @@ TEST(Scrambler, SequentialRecordReadsMatchOneBulkApply) {
     EXPECT_TRUE(std::equal(rec.begin(), rec.end(), whole.begin() + 7 * recordSize));
 }
 
-// A walk over a ledger-sized range the way a table walk goes: batches of
-// whole records front to back, telling the read-ahead how far it has come.
-void walkInBatches(Scrambler& s, Scrambler::ReadAhead& ahead, std::int64_t from,
-                   std::int64_t to, std::size_t batch, const std::vector<std::uint8_t>& expected,
-                   const std::string& what) {
-    std::vector<std::uint8_t> buf;
-    for (std::int64_t at = from; at < to; at += static_cast<std::int64_t>(batch)) {
-        const auto n = static_cast<std::size_t>(std::min<std::int64_t>(to - at, batch));
-        ahead.passed(at);
-        buf.assign(n, 0);
-        s.apply(at, buf.data(), n);
-        ASSERT_TRUE(std::equal(buf.begin(), buf.end(), expected.begin() + (at - from)))
-            << what << ": batch at " << at;
-    }
-}
-
-TEST(ScramblerReadAhead, WalkGivesTheSameBytesAsTheLongWay) {
-    // Long enough to wrap the helpers' ring of pages; one password whose
-    // early pages other tests have left in the run's store, one fresh.
-    const std::int64_t from = 116 + 72 * 6, to = from + 361 * 4000;  // 353 pages
-    for (const std::string password : {"583027", "ahead-fresh"}) {
-        const auto expected = naiveApply(password, from, std::vector<std::uint8_t>(to - from, 0));
-        Scrambler s(password);
-        Scrambler::ReadAhead ahead = s.readAhead(from, to);
-        walkInBatches(s, ahead, from, to, 361 * 726, expected, password);
-        // A second walk of the same scrambler, after the first has ended.
-        ahead = Scrambler::ReadAhead();
-        Scrambler::ReadAhead again = s.readAhead(from, to);
-        walkInBatches(s, again, from, to, 361 * 50, expected, password + " again");
-    }
-}
-
-TEST(ScramblerReadAhead, OtherReadsDuringTheWalkStayRight) {
-    // Behind the walk, far ahead of it, in the magic and in another file's
-    // range (a memo file shares the scrambler): every byte as the long way.
-    const std::string password = "ahead-mixed";
-    const std::int64_t from = 4096 * 10 + 7, to = from + 4096 * 300;
+TEST(Scrambler, WholePagesFromTheirWordsMatchTheLongWay) {
+    // What the read-ahead makes on other threads: any one to four pages, in
+    // any order, from the page words the scrambler hands out.
+    const std::string password = "583027";
     Scrambler s(password);
-    Scrambler::ReadAhead ahead = s.readAhead(from, to);
-    std::vector<std::uint8_t> buf;
-    auto check = [&](std::int64_t at, std::size_t n) {
-        buf.assign(n, 0);
-        s.apply(at, buf.data(), n);
-        ASSERT_EQ(buf, naiveApply(password, at, std::vector<std::uint8_t>(n, 0))) << "at " << at;
-    };
-    for (std::int64_t page = 10; page < 310; page += 37) {
-        ahead.passed(page * 4096);
-        check(page * 4096 + 100, 5000);              // the walk itself, across a page end
-        check(from, 300);                            // behind it
-        check((page + 280) * 4096 - 2, 40);          // past the ring, and past the walk's end
-        check(0, 64);                                // the magic and the header
+    EXPECT_TRUE(Scrambler("").pageWords(0, 3).empty());
+    EXPECT_TRUE(s.pageWords(5, 4).empty());
+    const std::int64_t pages[] = {7, 0, 1234, 3};
+    const std::vector<std::uint32_t> words = s.pageWords(0, 1234);
+    ASSERT_EQ(words.size(), 1235u);
+    const std::vector<std::uint32_t> tail = s.pageWords(1230, 1234);
+    EXPECT_TRUE(std::equal(tail.begin(), tail.end(), words.begin() + 1230));
+    for (int n = 1; n <= kMaxPagesAtOnce; ++n) {
+        std::vector<std::vector<std::uint8_t>> made(n, std::vector<std::uint8_t>(4096, 0));
+        std::uint32_t w[kMaxPagesAtOnce];
+        std::uint8_t* out[kMaxPagesAtOnce];
+        for (int k = 0; k < n; ++k) {
+            w[k] = words[static_cast<std::size_t>(pages[k])];
+            out[k] = made[k].data();
+        }
+        makePageKeystreams(s.digestText(), pages, w, out, n);
+        for (int k = 0; k < n; ++k) {
+            const std::int64_t at = pages[k] * 4096;
+            auto expected = naiveApply(password, at, std::vector<std::uint8_t>(4096, 0));
+            // The magic's four bytes have keystream too, which apply() never uses.
+            if (at == 0)
+                for (int i = 0; i < 4; ++i) expected[i] = naiveKeystreamByte(password, i);
+            ASSERT_EQ(made[k], expected) << n << " at once, page " << pages[k];
+        }
     }
-}
-
-TEST(ScramblerReadAhead, OnlyLongWalksOfProtectedFilesGetHelpers) {
-    Scrambler none("");
-    EXPECT_FALSE(none.readAhead(0, 1 << 24).working());
-    Scrambler s("ahead-life");
-    EXPECT_FALSE(s.readAhead(100, 100 + 4096 * 8).working());  // short
-    EXPECT_FALSE(s.readAhead(5000, 4000).working());          // empty
-    if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "one core: no helpers";
-    Scrambler::ReadAhead first = s.readAhead(0, 4096 * 400);
-    EXPECT_TRUE(first.working());
-    // One walk at a time per scrambler (and its copies).
-    Scrambler copy = s;
-    EXPECT_FALSE(copy.readAhead(0, 4096 * 400).working());
-    // Moving hands the walk on; the moved-from handle is empty.
-    Scrambler::ReadAhead moved = std::move(first);
-    EXPECT_TRUE(moved.working());
-    EXPECT_FALSE(first.working());
-}
-
-TEST(ScramblerReadAhead, EndingAWalkEarlyStopsItsHelpers) {
-    // Walks abandoned after a few pages, with the helpers blocked on a full
-    // ring: ending them must return, and the next walk must work.
-    const std::string password = "ahead-early";
-    const std::int64_t to = 4096 * 2000;
-    Scrambler s(password);
-    for (int round = 0; round < 20; ++round) {
-        Scrambler::ReadAhead ahead = s.readAhead(4, to);
-        std::vector<std::uint8_t> buf(100, 0);
-        s.apply(4096 * round + 4, buf.data(), buf.size());
-        if (round % 2) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    Scrambler::ReadAhead last = s.readAhead(4, 4096 * 64);
-    std::vector<std::uint8_t> buf(4096 * 3, 0);
-    s.apply(4096 * 60, buf.data(), buf.size());
-    EXPECT_EQ(buf, naiveApply(password, 4096 * 60, std::vector<std::uint8_t>(4096 * 3, 0)));
 }
 
 }  // namespace
