@@ -18,6 +18,27 @@ void note(std::size_t size) {
 
 }  // namespace
 
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define LANHE_ALLOC_HOOKS 1
+#endif
+#endif
+
+#ifdef LANHE_ALLOC_HOOKS
+// ThreadSanitizer brings its own operator new, linked statically, so the
+// sizes are taken from its allocator's hooks instead.
+#include <sanitizer/allocator_interface.h>
+
+namespace {
+
+void onMalloc(const volatile void*, std::size_t size) { note(size); }
+void onFree(const volatile void*) {}
+
+[[maybe_unused]] const int hooksInstalled =
+    __sanitizer_install_malloc_and_free_hooks(onMalloc, onFree);
+
+}  // namespace
+#else
 // The other forms (arrays, nothrow, sized deletes) reach these two.
 void* operator new(std::size_t size) {
     note(size);
@@ -28,6 +49,7 @@ void* operator new(std::size_t size) {
 void operator delete(void* p) noexcept { std::free(p); }
 
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#endif
 
 namespace tables::testing {
 
