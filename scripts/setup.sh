@@ -19,6 +19,8 @@ packages=(
   fonts-noto-cjk fonts-wqy-zenhei
   # Clang for the thread-safety analysis, ThreadSanitizer and the fuzz target (libFuzzer)
   clang-14 libclang-rt-14-dev llvm-14
+  # the layout of every C++ file is checked by the test command
+  clang-format
   # the Windows layer: cross compiler and a runner; Qt's Chinese translations and
   # python3 (zip with UTF-8 names) for the Windows package
   g++-mingw-w64-x86-64-posix wine wine64 qt6-translations-l10n python3

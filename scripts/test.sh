@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds everything and runs every test:
+# Installs what is needed, builds everything and runs every test (first of all,
+# every C++ file is checked against .clang-format):
 #   1. the normal build: all tests under CTest (GUI tests headless);
 #   2. a sanitizer build (ASan + UBSan) of the Qt-free libraries and their tests;
 #   3. Clang: the table library with its thread-safety analysis as errors and
@@ -22,14 +23,20 @@ export CTEST_OUTPUT_ON_FAILURE=1
 
 status=0
 
+echo "== layout of the C++ files (clang-format)"
+bash scripts/check-format.sh || status=1
+
 echo "== normal build"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLANHE_WERROR=ON >/dev/null
+# Every option is given, so that a build tree configured otherwise before
+# (by hand, or by an older version of this script) builds what is tested here.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLANHE_WERROR=ON \
+      -DLANHE_GUI=ON -DLANHE_BENCH=ON -DLANHE_TESTS=ON >/dev/null
 cmake --build build -j "$jobs"
 (cd build && ctest -j "$jobs" --timeout 300) || status=1
 
 echo "== sanitizer build (the Qt-free libraries and their tests)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLANHE_SANITIZE=ON \
-      -DLANHE_GUI=OFF -DLANHE_BENCH=OFF >/dev/null
+      -DLANHE_GUI=OFF -DLANHE_BENCH=OFF -DLANHE_TESTS=ON >/dev/null
 cmake --build build-asan -j "$jobs"
 (cd build-asan && ctest -j "$jobs" --timeout 600) || status=1
 
@@ -56,7 +63,7 @@ cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
       -DCMAKE_PREFIX_PATH="$qt_prefix" -DQT_HOST_PATH=/usr \
       -DLANHE_HOST_EDBTOOL="$root/build/bin/edbtool" \
-      -DLANHE_WERROR=ON -DLANHE_BENCH=OFF >/dev/null
+      -DLANHE_WERROR=ON -DLANHE_GUI=ON -DLANHE_TESTS=ON -DLANHE_BENCH=OFF >/dev/null
 cmake --build build-win -j "$jobs"
 (cd build-win && ctest -j 1 --timeout 600) || status=1
 
