@@ -15,6 +15,12 @@ file(COPY ${LANHE_QT_PREFIX}/plugins/platforms/qwindows.dll
 file(COPY ${LANHE_QT_PREFIX}/plugins/styles/qwindowsvistastyle.dll
      DESTINATION ${LANHE_BIN_DIR}/styles)
 
+# Qt's own Chinese texts, in translations/ beside the programs as the
+# package ships them: the Windows prefix holds none, and the Linux path that
+# Qt would look in does not exist under wine.
+file(COPY /usr/share/qt6/translations/qtbase_zh_CN.qm
+     DESTINATION ${LANHE_BIN_DIR}/translations)
+
 # On Windows the offscreen platform of the page tests reads its fonts from
 # one folder of font files, not from the system: fonts/ in Qt's library
 # folder, which for these DLLs is bin/lib (wine passes no QT_ variables to a

@@ -108,11 +108,12 @@ TEST_F(ChineseTexts, TheCopyBesideTheProgramComesFirst) {
     const bool madeHere = !QFileInfo::exists(beside);
     ASSERT_TRUE(QDir().mkpath(beside));
     const QString copy = QDir(beside).filePath(QStringLiteral("qtbase_zh_CN.qm"));
-    QFile::remove(copy);
-    ASSERT_TRUE(QFile::copy(loaded_, copy));
+    // The Windows build ships one there already; it stays.
+    const bool copiedHere = !QFileInfo::exists(copy);
+    if (copiedHere) ASSERT_TRUE(QFile::copy(loaded_, copy));
     EXPECT_EQ(QFileInfo(ui::installChineseTexts()).canonicalFilePath(),
               QFileInfo(copy).canonicalFilePath());
-    QFile::remove(copy);
+    if (copiedHere) QFile::remove(copy);
     if (madeHere) QDir(beside).removeRecursively();
 }
 
