@@ -33,18 +33,19 @@ TableError MemoFile::readHeader(File& file, Scrambler& scrambler, MemoHeader& h)
     std::int64_t n = file.readAt(0, h.raw, sizeof h.raw);
     if (n != static_cast<std::int64_t>(sizeof h.raw)) return kMemoFailed;
     scrambler.apply(0, h.raw, sizeof h.raw);
-    h.version = getI32(h.raw + 4);
-    h.blockCount = getI32(h.raw + 16);
-    h.freeCount = getI32(h.raw + 20);
-    h.firstFree = getI32(h.raw + 24);
+    const layout::MemoHeaderWords words = layout::parseMemoHeader(h.raw);
+    h.version = words.version;
+    h.blockCount = words.blockCount;
+    h.freeCount = words.freeCount;
+    h.firstFree = words.firstFree;
     return kOk;
 }
 
 TableError MemoFile::writeHeader(MemoHeader& h) {
-    putI32(h.raw + 16, h.blockCount);
-    putI32(h.raw + 20, h.freeCount);
-    putI32(h.raw + 24, h.firstFree);
-    std::uint8_t buf[32];
+    putI32(h.raw + layout::kMemoBlockCountOffset, h.blockCount);
+    putI32(h.raw + layout::kMemoFreeCountOffset, h.freeCount);
+    putI32(h.raw + layout::kMemoFirstFreeOffset, h.firstFree);
+    std::uint8_t buf[layout::kMemoHeaderSize];
     std::memcpy(buf, h.raw, sizeof buf);
     scrambler_.apply(0, buf, sizeof buf);
     return file_.writeAt(0, buf, sizeof buf) == kOk ? kOk : kMemoFailed;

@@ -22,7 +22,7 @@
 namespace tables {
 
 struct MemoHeader {
-    std::uint8_t raw[32] = {};  // as read, unscrambled
+    std::uint8_t raw[32] = {};  // as read, unscrambled (the layout's kMemoHeaderSize)
     std::int32_t version = 0;
     std::int32_t blockCount = 0;
     std::int32_t freeCount = 0;
