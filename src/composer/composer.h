@@ -25,7 +25,7 @@ struct JobInputs {
 
 // What one recomputation leaves behind.
 struct Pricing {
-    double amount = 0;      // before the edge charge
+    double amount = 0;  // before the edge charge
     double edgeCharge = 0;
     EdgeType edge = EdgeType::None;
     std::string amountText;  // for 标签金额: amount + edge charge to one decimal

@@ -11,10 +11,10 @@ namespace ledger {
 namespace {
 
 // GBK bytes of the four status keywords.
-constexpr std::string_view kSettledShort = "\xD2\xD1";            // 已
-constexpr std::string_view kSettledLong = "\xD2\xD1\xBD\xE1";     // 已结
-constexpr std::string_view kUnsettledShort = "\xCE\xB4";          // 未
-constexpr std::string_view kUnsettledLong = "\xCE\xB4\xBD\xE1";   // 未结
+constexpr std::string_view kSettledShort = "\xD2\xD1";           // 已
+constexpr std::string_view kSettledLong = "\xD2\xD1\xBD\xE1";    // 已结
+constexpr std::string_view kUnsettledShort = "\xCE\xB4";         // 未
+constexpr std::string_view kUnsettledLong = "\xCE\xB4\xBD\xE1";  // 未结
 
 bool onlyAmountBytes(std::string_view text) {
     constexpr std::string_view allowed = "0123456789.+-einfa";

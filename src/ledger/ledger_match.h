@@ -14,7 +14,7 @@ namespace ledger {
 // "已结" and "已" also match every settled record, "未结" and "未" every
 // unsettled one. The keyword is used exactly as given (GBK).
 class Keyword {
-public:
+  public:
     explicit Keyword(std::string gbk);
 
     const std::string& text() const { return text_; }
@@ -25,7 +25,7 @@ public:
         return matches(r.客户, r.事件, r.金额, r.备注, r.状态);
     }
 
-private:
+  private:
     bool occursIn(std::string_view field) const;
 
     std::string text_;
@@ -40,13 +40,13 @@ private:
 // The days from `first` to `last`, both included, compared by dateKey; a
 // range whose first day lies after its last matches nothing.
 class DayRange {
-public:
+  public:
     DayRange(double first, double last);
     static DayRange singleDay(double day) { return DayRange(day, day); }
 
     bool contains(double date) const;
 
-private:
+  private:
     double firstKey_;
     double lastKey_;
 };

@@ -2,9 +2,9 @@
 #pragma once
 
 #include <cstdint>
-#include <utility>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace tables {
 
@@ -16,7 +16,7 @@ enum class ValueKind : std::uint8_t { Absent, Number, Bool, DateTime, Text, Byte
 // A number keeps whether it came as an integer so that 64-bit fields round-trip
 // exactly; everything else converts on the way into a field.
 class TableValue {
-public:
+  public:
     TableValue() = default;  // absent
 
     static TableValue number(double v);
@@ -45,7 +45,7 @@ public:
 
     bool operator==(const TableValue&) const = default;
 
-private:
+  private:
     [[noreturn]] static void kindMismatch();
     static std::int64_t truncateToInt64(double v);
 

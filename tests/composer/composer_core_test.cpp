@@ -1,7 +1,7 @@
 // The composer's pricing and the description it appends to the remark.
-#include "composer.h"
-
 #include <gtest/gtest.h>
+
+#include "composer.h"
 
 namespace composer {
 namespace {

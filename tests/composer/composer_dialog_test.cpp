@@ -1,13 +1,15 @@
 // The composer dialog over a real entry page, driven through its boxes and
 // buttons with the keyboard and mouse as the operator does.
+#include "composer_dialog.h"
+
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
-#include "composer_dialog.h"
 #include "composer_dialog_actions.h"
 #include "edit_box.h"
 #include "entry_page.h"
@@ -78,8 +80,8 @@ TEST_F(ComposerDialogTest, NoAmountYetIsRefusedAndTheDialogStays) {
     entry.编辑框备注->setText(q("原有"));
     click(dialog->按钮1);
     ASSERT_EQ(dialogs.messages().size(), 1);
-    EXPECT_EQ(dialogs.messages()[0],
-              (ui::RecordedMessage{q("请完善内容或关闭！"), ui::MessageIcon::Warning, q("信息：")}));
+    EXPECT_EQ(dialogs.messages()[0], (ui::RecordedMessage{q("请完善内容或关闭！"),
+                                                          ui::MessageIcon::Warning, q("信息：")}));
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(entry.编辑框备注->text(), q("原有"));
     // A price that rounds away leaves "0" too.

@@ -1,9 +1,10 @@
 // The insertion-with-bisection order used by the list header clicks.
+#include "sort_order.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "ledger_fixture.h"
-#include "sort_order.h"
 
 namespace ledger::testing {
 namespace {
@@ -27,7 +28,8 @@ TEST(SortOrder, NumbersWithin1e7AreEqualAndKeepTheirOrder) {
 TEST(SortOrder, EqualKeyFoundByBisectionIsInsertedRightAfterIt) {
     // Rows 2, 3 and 4 share the key 3. The third of them meets row 2 in the
     // middle of the sequence 1, 3, 3, 9 and goes right after it, before row 3.
-    EXPECT_THAT(sortedOrder({"1", "9", "3", "3", "3"}, SortOrder::Numbers), ElementsAre(0, 2, 4, 3, 1));
+    EXPECT_THAT(sortedOrder({"1", "9", "3", "3", "3"}, SortOrder::Numbers),
+                ElementsAre(0, 2, 4, 3, 1));
 }
 
 TEST(SortOrder, SortingAnAscendingListAgainKeepsItsOrder) {
@@ -44,7 +46,8 @@ TEST(SortOrder, SortingAnAscendingListAgainKeepsItsOrder) {
 
 TEST(SortOrder, TextsByGbkCodeCaseSensitive) {
     // 李 is C0 EE, 张 is D5 C5; ASCII capitals before small letters.
-    EXPECT_THAT(sortedOrder({g("张"), "b", g("李"), "A", "a"}, SortOrder::Texts), ElementsAre(3, 4, 1, 2, 0));
+    EXPECT_THAT(sortedOrder({g("张"), "b", g("李"), "A", "a"}, SortOrder::Texts),
+                ElementsAre(3, 4, 1, 2, 0));
 }
 
 TEST(SortOrder, TextsAreTrimmedBeforeComparing) {

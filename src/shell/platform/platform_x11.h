@@ -1,11 +1,11 @@
 // Linux pieces of the X11 platform that need no display, exposed for tests.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <sys/types.h>
 
 namespace shell::platform::detail {
 

@@ -11,27 +11,28 @@
 namespace platform_test {
 
 class ChildProcess {
- public:
-  ChildProcess() = default;
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
-  ChildProcess(ChildProcess&& other) noexcept;
-  ChildProcess& operator=(ChildProcess&& other) noexcept;
-  ~ChildProcess() { stop(); }
+  public:
+    ChildProcess() = default;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ChildProcess(ChildProcess&& other) noexcept;
+    ChildProcess& operator=(ChildProcess&& other) noexcept;
+    ~ChildProcess() { stop(); }
 
-  // Runs `program` with `arguments`; its standard output comes back here.
-  static ChildProcess start(const std::string& program, const std::vector<std::string>& arguments);
+    // Runs `program` with `arguments`; its standard output comes back here.
+    static ChildProcess start(const std::string& program,
+                              const std::vector<std::string>& arguments);
 
-  pid_t pid() const { return pid_; }
-  // The next line of output without its newline; empty on timeout or end.
-  std::string readLine(std::chrono::milliseconds timeout = std::chrono::seconds(10));
-  // Kills the process (SIGKILL) and reaps it.
-  void stop();
+    pid_t pid() const { return pid_; }
+    // The next line of output without its newline; empty on timeout or end.
+    std::string readLine(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Kills the process (SIGKILL) and reaps it.
+    void stop();
 
- private:
-  pid_t pid_ = -1;
-  int output_ = -1;
-  std::string buffered_;
+  private:
+    pid_t pid_ = -1;
+    int output_ = -1;
+    std::string buffered_;
 };
 
 // Absolute path of the running test program.
@@ -52,10 +53,10 @@ bool waitFor(Condition condition, std::chrono::milliseconds timeout = std::chron
 
 template <typename Condition>
 bool platform_test::waitFor(Condition condition, std::chrono::milliseconds timeout) {
-  const auto end = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    if (condition()) return true;
-    if (std::chrono::steady_clock::now() >= end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (condition()) return true;
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }

@@ -7,7 +7,7 @@
 int runHelper(int argc, char** argv);
 
 int main(int argc, char** argv) {
-  if (const int code = runHelper(argc, argv); code >= 0) return code;
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+    if (const int code = runHelper(argc, argv); code >= 0) return code;
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }
