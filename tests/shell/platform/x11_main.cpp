@@ -1,11 +1,11 @@
 // Test entry; with "--window MODE" this program instead plays a running copy
 // that owns windows in a given state, prints their ids on one line and
 // stays until killed.
-// Google Test first: Xlib defines macros (None, Bool) that break it.
+#include <gtest/gtest.h>
+// Xlib after Google Test: its macros (None, Bool) would break it.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <chrono>

@@ -1,11 +1,11 @@
 // Real windows and key grabs on a private X server (see run_under_xvfb.sh).
 // WithWm* expect a window manager, NoWm* expect none; HotKey* run in both.
-// Google Test first: Xlib defines macros (None, Bool) that break it.
+#include <gtest/gtest.h>
+// Xlib after Google Test: its macros (None, Bool) would break it.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
-#include <gtest/gtest.h>
 #include <poll.h>
 
 #include <algorithm>
