@@ -147,10 +147,11 @@ bool parseListing(std::string_view text, BackupInfo& info) {
     std::vector<std::string_view> lines;
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
+        // Only whole lines count: one cut off by a stop is not one.
+        if (end == std::string_view::npos) break;
         std::string_view line = text.substr(0, end);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (!line.empty()) lines.push_back(line);
-        if (end == std::string_view::npos) break;
         text.remove_prefix(end + 1);
     }
     if (lines.empty() || lines.front() != kListingTitle) return false;
