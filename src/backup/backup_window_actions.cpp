@@ -182,6 +182,7 @@ void BackupWindowActions::forgetSecondPlace() {
 void openBackupWindow(QWidget* owner, std::function<void()> afterRestore, BackupPlaces places) {
     ui::BackupWindow window(owner);
     window.setWindowModality(Qt::ApplicationModal);
+    ui::placeUnderOwner(&window, owner);
     new BackupWindowActions(window, std::move(places), std::move(afterRestore));
     window.exec();
 }

@@ -106,6 +106,7 @@ void RecycleWindowActions::putBackSelected() {
 void openRecycleWindow(QWidget* owner, std::function<void()> afterPutBack) {
     ui::RecycleWindow window(owner);
     window.setWindowModality(Qt::ApplicationModal);
+    ui::placeUnderOwner(&window, owner);
     new RecycleWindowActions(window, std::move(afterPutBack));
     window.exec();
 }

@@ -23,7 +23,7 @@ const std::array kLayout{
 
 QList<ReportColumn> backupColumns() {
     return {{QString(), 0, Qt::AlignLeft},
-            {QStringLiteral("备份时间"), 170, Qt::AlignLeft},
+            {QStringLiteral("备份时间"), 200, Qt::AlignLeft},
             {QStringLiteral("账单条数"), 80, Qt::AlignRight},
             {QStringLiteral("客户数"), 70, Qt::AlignRight},
             {QStringLiteral("大小"), 110, Qt::AlignRight},

@@ -18,9 +18,9 @@ const std::array kLayout{
 
 QList<ReportColumn> recycleColumns() {
     return {{QString(), 0, Qt::AlignLeft},
-            {QStringLiteral("删除时间"), 160, Qt::AlignLeft},
-            {QStringLiteral("来自"), 50, Qt::AlignHCenter},
-            {QStringLiteral("内容"), 900, Qt::AlignLeft}};
+            {QStringLiteral("删除时间"), 200, Qt::AlignLeft},
+            {QStringLiteral("来自"), 46, Qt::AlignHCenter},
+            {QStringLiteral("内容"), 350, Qt::AlignLeft}};
 }
 
 }  // namespace
