@@ -46,12 +46,11 @@ bool number(std::string_view text, T& out) {
 bool parseDisplayTime(std::string_view text, LocalTime& t) {
     // "2024-03-01 09:30:12"
     if (text.size() != 19) return false;
-    std::string name;
+    std::string digits;
     for (char c : text)
-        if (c >= '0' && c <= '9') name += c;
-    if (name.size() != 14) return false;
-    name.insert(8, "-");
-    return parseFolderName(name, t);
+        if (c >= '0' && c <= '9') digits += c;
+    if (digits.size() != 14) return false;
+    return parseFolderName(digits.substr(0, 8) + "-" + digits.substr(8), t);
 }
 
 // The number after a second "-" in a folder name: "…-093012-3" gives 3.
