@@ -106,19 +106,33 @@ ChangeResult modifyCustomer(std::string_view selectedName, const Customer& custo
     return result;
 }
 
-ChangeResult deleteCustomer(std::string_view selectedName, std::string_view fileName) {
+ChangeResult deleteCustomer(std::string_view selectedName, std::string_view fileName,
+                            const recycle::BinTarget& bin) {
     tables::TableFile table;
     if (!openTable(table, fileName)) return ChangeResult::OpenFailed;
     ChangeResult result = ChangeResult::NotFound;
     const Search found = findSelected(table, selectedName);
     if (found == Search::Failed) result = ChangeResult::ReadFailed;
     if (found == Search::Found) {
-        if (table.markDeleted()) {
+        const std::int32_t id = table.recordId();
+        const Customer c = readCurrent(table);
+        const std::array<tables::TableValue, 4> values{
+            tables::TableValue::text(c.姓名), tables::TableValue::text(c.电话),
+            tables::TableValue::text(c.地址), tables::TableValue::text(c.备注)};
+        std::int32_t binId = 0;
+        if (id <= 0 || tables::lastTableError() != tables::kOk) {
+            result = ChangeResult::ReadFailed;
+        } else if (recycle::putInBin(bin.file, recycle::Source::Customers, values, table.fields(),
+                                     bin.now(), binId) != recycle::BinResult::Ok) {
+            result = ChangeResult::BinFailed;
+        } else if (table.markDeleted(id)) {
             // Marked is gone from every list; a purge that fails leaves the
             // record for the next one to take away.
             (void)table.purge();
             result = ChangeResult::Done;
         } else {
+            // Still in the table: the bin must not keep a copy.
+            (void)recycle::takeFromBin(bin.file, binId);
             result = ChangeResult::WriteFailed;
         }
     }

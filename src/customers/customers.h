@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "recycle_bin.h"
 #include "table_schema.h"
 
 namespace customers {
@@ -32,6 +33,7 @@ enum class ChangeResult {
     NotFound,     // no live record bears the selected name
     ReadFailed,   // the search could not read the table: nothing was changed
     WriteFailed,  // the table refused the append, write or delete mark
+    BinFailed,    // the recycle bin did not take the customer: nothing was deleted
 };
 
 // The names of the records not marked deleted, in record order; nullopt when
@@ -53,11 +55,14 @@ ChangeResult appendCustomer(const Customer& customer, std::string_view fileName 
 ChangeResult modifyCustomer(std::string_view selectedName, const Customer& customer,
                             std::string_view fileName = kCustomerFile);
 
-// Marks the first live record named `selectedName` deleted and purges the
-// table. A purge that does not finish still leaves the record marked, and
-// marked records are never listed, so the customer is gone either way.
+// Keeps the first live record named `selectedName` in the recycle bin, then
+// marks it deleted and purges the table. When the bin does not take it,
+// nothing is deleted. A purge that does not finish still leaves the record
+// marked, and marked records are never listed, so the customer is gone
+// either way.
 ChangeResult deleteCustomer(std::string_view selectedName,
-                            std::string_view fileName = kCustomerFile);
+                            std::string_view fileName = kCustomerFile,
+                            const recycle::BinTarget& bin = {});
 
 // One customer's ledger sums, unrounded.
 struct Statement {

@@ -252,8 +252,8 @@ void CustomersPageActions::deleteCustomer() {
         message(text::kSelectToDelete, ui::MessageIcon::Warning);
         return;
     }
-    finishChange(customers::deleteCustomer(selectedName(), files_.customers), text::kDeleted,
-                 text::kDeleteFailed);
+    finishChange(customers::deleteCustomer(selectedName(), files_.customers, {files_.bin}),
+                 text::kDeleted, text::kDeleteFailed);
 }
 
 void CustomersPageActions::finishChange(ChangeResult result, const char* done, const char* failed) {
@@ -265,6 +265,10 @@ void CustomersPageActions::finishChange(ChangeResult result, const char* done, c
         case ChangeResult::WriteFailed:
             // The form keeps what the operator typed.
             message(failed, ui::MessageIcon::Error);
+            return;
+        case ChangeResult::BinFailed:
+            // Nothing was deleted: without its copy in the bin it could not come back.
+            message(text::kNotKept, ui::MessageIcon::Error);
             return;
         case ChangeResult::Done:
             message(done, ui::MessageIcon::Information);

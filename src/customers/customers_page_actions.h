@@ -37,6 +37,7 @@ inline constexpr const char* kModifyFailed = "客户修改出错！";
 inline constexpr const char* kSelectToDelete = "请选择需要删除的客户！";
 inline constexpr const char* kDeleted = "删除成功！";
 inline constexpr const char* kDeleteFailed = "客户删除出错！";
+inline constexpr const char* kNotKept = "回收站写入出错，没有删除！";
 inline constexpr const char* kNotGbk = "内容中的字符“%1”无法保存，请修改！";
 }  // namespace text
 
@@ -44,6 +45,7 @@ inline constexpr const char* kNotGbk = "内容中的字符“%1”无法保存�
 struct TableFiles {
     std::string customers = std::string(kCustomerFile);
     std::string ledger = std::string(kLedgerFile);
+    std::string bin = std::string(recycle::kBinFile);
 };
 
 // Refills the entry page's `组合框客户` with the live customers' names, in

@@ -304,6 +304,12 @@ void EntryPageActions::deleteEntry() {
         list.clearRowSelection();
         return;
     }
+    if (status == LedgerStatus::BinFailed) {
+        // Nothing was deleted: without its copy in the bin it could not come back.
+        show(text::kNotKept, ui::MessageIcon::Error);
+        list.clearRowSelection();
+        return;
+    }
     if (status == LedgerStatus::RecordGone) show(text::kRecordChanged, ui::MessageIcon::Warning);
     list.clearRowSelection();
     // A purge renumbers the records: neither list may keep the old numbers.

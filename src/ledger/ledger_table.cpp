@@ -220,10 +220,36 @@ LedgerStatus writeStatus(std::span<const RecordRef> refs, bool settled) {
     return status;
 }
 
-LedgerStatus deleteRecord(RecordRef ref) {
+LedgerStatus deleteRecord(RecordRef ref, const recycle::BinTarget& bin) {
     TableFile table;
     if (!openLedger(table)) return LedgerStatus::OpenFailed;
-    LedgerStatus status = changeRecord(table, ref, [&] { return table.markDeleted(ref.id); });
+    const FieldNumbers f = lookUpFields(table);
+    const double deletedAt = bin.now();
+    bool binFailed = false;
+    LedgerStatus status = changeRecord(table, ref, [&]() -> tables::Status {
+        if (table.recordId() != ref.id) return {tables::kRecordMissing, {}};
+        // The entry as it stands now goes to the bin before it goes here.
+        tables::TableError readError = tables::kOk;
+        const auto get = [&](int number) {
+            TableValue v = table.read(number);
+            if (readError == tables::kOk) readError = tables::lastTableError();
+            return v;
+        };
+        const std::array<TableValue, 6> values{get(f.date),   get(f.customer), get(f.item),
+                                               get(f.amount), get(f.remark),   get(f.status)};
+        if (readError != tables::kOk) return {readError, {}};
+        std::int32_t binId = 0;
+        if (recycle::putInBin(bin.file, recycle::Source::Ledger, values, table.fields(), deletedAt,
+                              binId) != recycle::BinResult::Ok) {
+            binFailed = true;
+            return {tables::kFieldWriteFailed, {}};
+        }
+        tables::Status marked = table.markDeleted(ref.id);
+        // Still here (or moved meanwhile): the bin must not keep a copy.
+        if (!marked) (void)recycle::takeFromBin(bin.file, binId);
+        return marked;
+    });
+    if (binFailed) status = LedgerStatus::BinFailed;
     if (status == LedgerStatus::Ok && !table.purge()) status = LedgerStatus::PurgeFailed;
     table.close();
     return status;

@@ -13,6 +13,7 @@
 
 #include "ledger_match.h"
 #include "ledger_record.h"
+#include "recycle_bin.h"
 
 namespace ledger {
 
@@ -23,6 +24,7 @@ enum class LedgerStatus {
     RecordGone,   // no live record bears the id any more: nothing was changed
     WriteFailed,  // the table refused the write or the delete mark
     PurgeFailed,  // marked deleted, but the purge did not finish
+    BinFailed,    // the recycle bin did not take the entry: nothing was deleted
 };
 
 // What a query lists. Every condition that is set must hold.
@@ -75,8 +77,10 @@ LedgerStatus writeRecord(RecordRef ref, const LedgerRecord& record);
 // Writes only the status of each given record; the other five fields stay as
 // they are. When one of them is gone nothing is written at all.
 LedgerStatus writeStatus(std::span<const RecordRef> refs, bool settled);
-// Marks the record deleted and purges the table, which moves every later
-// record one number down.
-LedgerStatus deleteRecord(RecordRef ref);
+// Keeps the record in the recycle bin, then marks it deleted and purges the
+// table, which moves every later record one number down. When the bin does
+// not take it, nothing is deleted; when the mark fails, the bin gives it up
+// again.
+LedgerStatus deleteRecord(RecordRef ref, const recycle::BinTarget& bin = {});
 
 }  // namespace ledger

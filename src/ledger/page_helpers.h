@@ -33,6 +33,7 @@ inline constexpr const char* kResultCut =
     "符合条件的记录超过10000条，只显示前10000条，合计只含显示的记录。";
 inline constexpr const char* kSelectToSettle = "请选中要结清的项目！";
 inline constexpr const char* kSelectToUnsettle = "请选中要未结的项目！";
+inline constexpr const char* kNotKept = "回收站写入出错，没有删除！";
 inline constexpr const char* kSettled = "已结";
 inline constexpr const char* kUnsettled = "未结";
 }  // namespace text

@@ -2,7 +2,8 @@
 // names they are opened by, their fields in binding order (append and write
 // pass values by position), each field's kind, the width a new table gives
 // its text fields, and the access password. The cores read and write by these
-// names and in this order; `edbtool init` makes new tables from it.
+// names and in this order; `edbtool init` makes new tables from it. The
+// recycle bin, a table of the program's own, is described here as well.
 //
 // Widths here are only what a new table gets. A table that already exists
 // keeps its own, so the cores take widths from the open table's descriptors.
@@ -95,6 +96,49 @@ inline constexpr Field kFields[] = {
 };
 inline constexpr Table kTable{"客户", kFields};
 }  // namespace customers
+
+// "回收站.edb": ledger entries and customers the program removed, with when
+// and from where, so that they can be put back. Not one of the four: the
+// program makes it when it is missing (recycle_bin.h), and a backup leaves it
+// out. A removed record keeps its values in the fields of its own table's
+// kind; the fields of the other table stay empty.
+namespace recycle {
+enum : std::size_t {
+    k删除时间,
+    k来源,
+    k日期,
+    k客户,
+    k事件,
+    k金额,
+    k备注,
+    k状态,
+    k姓名,
+    k电话,
+    k地址,
+    k客户备注,
+};
+// Where each table's values start, in that table's own field order.
+inline constexpr std::size_t kLedgerFirst = k日期;
+inline constexpr std::size_t kCustomerFirst = k姓名;
+inline constexpr Field kFields[] = {
+    {"\xC9\xBE\xB3\xFD\xCA\xB1\xBC\xE4", "删除时间", FieldType::DateTime},
+    {"\xC0\xB4\xD4\xB4", "来源", FieldType::Text, 16},
+    {"\xC8\xD5\xC6\xDA", "日期", FieldType::DateTime},
+    {"\xBF\xCD\xBB\xA7", "客户", FieldType::Text, 40},
+    {"\xCA\xC2\xBC\xFE", "事件", FieldType::Text, 100},
+    {"\xBD\xF0\xB6\xEE", "金额", FieldType::Double},
+    {"\xB1\xB8\xD7\xA2", "备注", FieldType::Text, 200},
+    {"\xD7\xB4\xCC\xAC", "状态", FieldType::Bool},
+    {"\xD0\xD5\xC3\xFB", "姓名", FieldType::Text, 40},
+    {"\xB5\xE7\xBB\xB0", "电话", FieldType::Text, 40},
+    {"\xB5\xD8\xD6\xB7", "地址", FieldType::Text, 100},
+    {"\xBF\xCD\xBB\xA7\xB1\xB8\xD7\xA2", "客户备注", FieldType::Text, 200},
+};
+inline constexpr Table kTable{"回收站.edb", kFields};
+// What "来源" holds (GBK): the ledger or the customer table.
+inline constexpr std::string_view kFromLedger = "\xBC\xC7\xD5\xCB";     // 记账
+inline constexpr std::string_view kFromCustomers = "\xBF\xCD\xBB\xA7";  // 客户
+}  // namespace recycle
 
 // The four, in the order edbtool init makes them.
 inline constexpr Table kTables[] = {ledger::kTable, settings::kTable, projects::kTable,

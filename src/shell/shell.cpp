@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QSocketNotifier>
@@ -25,7 +26,11 @@
 #include "password_gate.h"
 #include "platform.h"
 #include "project_list.h"
+#include "query_page.h"
 #include "query_page_actions.h"
+#include "recycle_bin.h"
+#include "recycle_window_actions.h"
+#include "report_list.h"
 #include "settings_page.h"
 #include "settings_page_actions.h"
 #include "table_error.h"
@@ -124,6 +129,9 @@ std::optional<int> Shell::start() {
         });
     if (check == platform::InstanceCheck::anotherCopyRuns) return 0;
 
+    // A restore that stopped part-way is finished before any table is read.
+    backup::finishUnfinishedRestore(backupPlaces());
+
     // 5. to 7.
     registerHotKey();
     moveMainBarToTop();
@@ -134,6 +142,10 @@ std::optional<int> Shell::start() {
         bar_->close();
         return 0;
     }
+
+    // The day's backup, then the recycle bin's old entries go.
+    backup::backUpOncePerDay(backupPlaces());
+    dropOldDeleted();
 
     // 9.
     addTrayIcon();
@@ -166,16 +178,34 @@ void Shell::createMainBar() {
         customers::fillEntryCustomers(page);
         projects::fillEntryProjects(page);
     };
-    loaders.query = [](ui::QueryPage& page) { new ledger::QueryPageActions(page); };
+    loaders.query = [this](ui::QueryPage& page) {
+        new ledger::QueryPageActions(page);
+        // The list's right button has no other use here: it offers what was
+        // deleted recently.
+        ui::ReportList* list = page.超级列表框统计;
+        list->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(list, &QWidget::customContextMenuRequested, &page, [this, list](const QPoint& at) {
+            QMenu menu(list);
+            menu.setFont(list->font());
+            QAction* recent = menu.addAction(QStringLiteral("最近删除…"));
+            if (menu.exec(list->viewport()->mapToGlobal(at)) == recent) openRecycleWindow();
+        });
+    };
     loaders.customers = [this](ui::CustomersPage& page) {
         // Owned by the page; every change refills the entry page's box while it exists.
         auto* actions = new customers::CustomersPageActions(page, settings_,
                                                             [this] { return pages_->entryPage(); });
         actions->fillCustomerMenu();
         actions->buildSpendingRanking();
+        connect(page.按钮最近删除, &QAbstractButton::clicked, &page,
+                [this] { openRecycleWindow(); });
     };
     loaders.settings = [this](ui::SettingsPage& page) {
         settings::bindSettingsPage(page);
+        connect(page.按钮备份恢复, &QAbstractButton::clicked, &page, [this] {
+            backup::openBackupWindow(
+                bar_.get(), [this] { refreshPages(); }, backupPlaces());
+        });
         connect(page.按钮1, &QAbstractButton::clicked, &page,
                 [this, &page] { projects::addProject(page, pages_->entryPage()); });
         connect(page.按钮3, &QAbstractButton::clicked, &page,
@@ -189,6 +219,45 @@ void Shell::createMainBar() {
     connect(bar_->结束按钮, &QAbstractButton::clicked, this, &Shell::closeMainBar);
     connect(bar_->超级按钮1, &QAbstractButton::clicked, this,
             [this] { platform_.startCalculator(); });
+}
+
+backup::BackupPlaces Shell::backupPlaces() const {
+    // The tables lie in the working folder, the program's.
+    return {std::string(), options_.clock};
+}
+
+void Shell::dropOldDeleted() {
+    backup::Clock& clock = options_.clock ? *options_.clock : backup::systemClock();
+    int dropped = 0;
+    // Whatever stays is dropped at a later start.
+    (void)recycle::dropDeletedBefore(recycle::kBinFile,
+                                     backup::toDateTime(clock.now()) - recycle::kKeepDays, dropped);
+}
+
+void Shell::openRecycleWindow() {
+    recycle::openRecycleWindow(bar_.get(), [this] { refreshPages(); });
+}
+
+void Shell::refreshPages() {
+    if (ui::EntryPage* entry = pages_->entryPage()) {
+        if (auto* actions = entry->findChild<ledger::EntryPageActions*>())
+            actions->refreshEntryList();
+        customers::fillEntryCustomers(*entry);
+        projects::fillEntryProjects(*entry);
+    }
+    if (ui::QueryPage* query = pages_->queryPage()) {
+        // Rows from before would name records by numbers that mean others now.
+        if (auto* actions = query->findChild<ledger::QueryPageActions*>())
+            actions->refillIfFilled();
+    }
+    if (ui::CustomersPage* page = pages_->customersPage()) {
+        if (auto* actions = page->findChild<customers::CustomersPageActions*>()) {
+            actions->fillCustomerMenu();
+            actions->resetCustomerForm();
+            actions->buildSpendingRanking();
+        }
+    }
+    if (ui::SettingsPage* page = pages_->settingsPage()) projects::fillProjectList(*page);
 }
 
 void Shell::registerHotKey() {

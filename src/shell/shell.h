@@ -10,6 +10,8 @@
 #include <optional>
 #include <string_view>
 
+#include "backup_window_actions.h"
+#include "clock.h"
 #include "settings.h"
 
 class QSocketNotifier;
@@ -44,6 +46,8 @@ struct ShellOptions {
     // The folder the program works in, where its tables lie; empty: the
     // folder of the executable.
     QString programFolder;
+    // The clock of the daily backup and of deletions; null: the system's.
+    backup::Clock* clock = nullptr;
 };
 
 class Shell : public QObject {
@@ -84,6 +88,9 @@ class Shell : public QObject {
     // "关闭".
     void closeMainBar();
     void trayActivated(QSystemTrayIcon::ActivationReason reason);
+    // After a restore or a "还原": every open page shows the tables anew, as
+    // if it had just been opened (the settings read at start stay).
+    void refreshPages();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -96,6 +103,9 @@ class Shell : public QObject {
     void addTrayIcon();
     void removeTrayIcon();
     void readHotKeyEvents();
+    backup::BackupPlaces backupPlaces() const;
+    void dropOldDeleted();
+    void openRecycleWindow();
 
     platform::Platform& platform_;
     ShellOptions options_;

@@ -53,6 +53,8 @@ const std::array kLayout{
     LANHE_CONTROL(卷帘式菜单客户, Kind::RollUpMenu, "外形框1", 26, 14, 162, 392, ""),
     LANHE_CONTROL(外形框1, Kind::ShapeFrame, "", 9, 12, 527, 461, ""),
     LANHE_CONTROL(按钮2, Kind::Button, "", 12, 481, 104, 24, "收起"),
+    // Beside the page's own controls, in the free corner at its foot.
+    LANHE_CONTROL(按钮最近删除, Kind::Button, "", 584, 481, 104, 24, "最近删除"),
 };
 // clang-format on
 

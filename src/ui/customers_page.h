@@ -69,6 +69,8 @@ class CustomersPage : public QWidget {
     RollUpMenu* 卷帘式菜单客户 = nullptr;
     QFrame* 外形框1 = nullptr;
     QPushButton* 按钮2 = nullptr;
+    // Opens the recently deleted entries and customers ("最近删除").
+    QPushButton* 按钮最近删除 = nullptr;
 };
 
 }  // namespace ui

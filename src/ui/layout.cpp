@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRect>
 #include <algorithm>
 
 #include "combo_box.h"
@@ -71,6 +72,13 @@ void setUpWindow(QWidget* window, int width, int height, const QString& title) {
     window->setFixedSize(width, height);
     window->setWindowTitle(title);
     window->setFont(interfaceFont());
+}
+
+void placeUnderOwner(QWidget* dialog, const QWidget* owner) {
+    if (!owner) return;
+    const QRect bar = owner->frameGeometry();
+    // A little below the bar, where the pages open.
+    dialog->move(bar.left() + (bar.width() - dialog->width()) / 2, bar.bottom() + 1 + 40);
 }
 
 namespace detail {

@@ -74,6 +74,10 @@ inline constexpr Qt::WindowFlags kPageWindowFlags = Qt::Dialog | Qt::FramelessWi
 // Client size, title and default face of a window.
 void setUpWindow(QWidget* window, int width, int height, const QString& title = {});
 
+// Puts a dialog owned by the main bar over the page area beneath the bar,
+// centred across it, rather than over the bar itself.
+void placeUnderOwner(QWidget* dialog, const QWidget* owner);
+
 namespace detail {
 
 template <class M>

@@ -44,6 +44,8 @@ const std::array kLayout{
     LANHE_CONTROL(外形框2, Kind::ShapeFrame, "外形框1", 17, 11, 144, 441, ""),
     LANHE_CONTROL(外形框1, Kind::ShapeFrame, "", 15, 12, 519, 461, ""),
     LANHE_CONTROL(按钮2, Kind::Button, "", 12, 481, 104, 24, "收起"),
+    // In the free column right of the frames, under the skin notice.
+    LANHE_CONTROL(按钮备份恢复, Kind::Button, "", 568, 272, 96, 28, "备份恢复"),
 };
 // clang-format on
 

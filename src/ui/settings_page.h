@@ -56,6 +56,8 @@ class SettingsPage : public QWidget {
     QFrame* 外形框2 = nullptr;
     QFrame* 外形框1 = nullptr;
     QPushButton* 按钮2 = nullptr;
+    // Opens the backup and restore window ("备份恢复").
+    QPushButton* 按钮备份恢复 = nullptr;
 };
 
 }  // namespace ui

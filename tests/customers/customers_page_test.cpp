@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QListWidget>
 #include <QTest>
+#include <fstream>
 
 #include "../support/record_held_elsewhere.h"
 #include "appearance.h"
@@ -51,7 +52,8 @@ class CustomersPageTest : public customers::testing::TableFolderTest {
         if (ledgerOnOpen_ && !std::filesystem::exists(fsPath(ledgerTable()))) makeLedger({});
         if (withEntry) entry_ = std::make_unique<ui::EntryPage>();
         actions_ = new CustomersPageActions(
-            *page_, s, [this] { return entry_.get(); }, TableFiles{customerTable(), ledgerTable()});
+            *page_, s, [this] { return entry_.get(); },
+            TableFiles{customerTable(), ledgerTable(), file("回收站.edb")});
         actions_->fillCustomerMenu();
         return *actions_;
     }
@@ -402,6 +404,36 @@ TEST_F(CustomersPageTest, DeleteRemovesTheFirstRecordOfThePickedName) {
 }
 
 // --- the ranking ---------------------------------------------------------------
+
+TEST_F(CustomersPageTest, DeleteKeepsTheCustomerInTheRecycleBinFirst) {
+    makeCustomerTable({person("甲", "13800000001", "东街12号", "老主顾"), person("乙")});
+    open();
+    pick(0);
+    actions_->deleteCustomer();
+    const auto kept = recycle::readBin(file("回收站.edb"));
+    ASSERT_TRUE(kept.has_value());
+    ASSERT_EQ(kept->size(), 1u);
+    EXPECT_EQ(kept->at(0).source, recycle::Source::Customers);
+    const customers::Customer c = person("甲", "13800000001", "东街12号", "老主顾");
+    EXPECT_EQ(kept->at(0).values,
+              (std::vector<tables::TableValue>{
+                  tables::TableValue::text(c.姓名), tables::TableValue::text(c.电话),
+                  tables::TableValue::text(c.地址), tables::TableValue::text(c.备注)}));
+}
+
+TEST_F(CustomersPageTest, ABinThatCannotTakeTheCustomerDeletesNothing) {
+    makeCustomerTable({person("甲"), person("乙")});
+    std::ofstream(fsPath(file("回收站.edb")), std::ios::binary) << "broken";
+    open();
+    pick(1);
+    actions_->deleteCustomer();
+    EXPECT_EQ(dialogs_.messages(),
+              (QList<RecordedMessage>{msg(text::kNotKept, MessageIcon::Error)}));
+    EXPECT_EQ(storedNames(), (std::vector<std::string>{g("甲"), g("乙")}));
+    EXPECT_EQ(menuItems(), (QStringList{"甲", "乙"}));
+    // The pick stays, so that the operator sees what was not deleted.
+    EXPECT_EQ(page_->卷帘式菜单客户->currentItem(), 1);
+}
 
 TEST_F(CustomersPageTest, RankingRunsFromLargestToSmallestWithRanksAndTotals) {
     makeCustomerTable();

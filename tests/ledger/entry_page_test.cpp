@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QTimer>
+#include <fstream>
 
 #include "../support/record_held_elsewhere.h"
 #include "appearance.h"
 #include "page_fixture.h"
+#include "recycle_bin.h"
 #include "transparent_label.h"
 
 namespace ledger::testing {
@@ -574,6 +576,34 @@ TEST_F(EntryModifyTest, DeletingARecordThatIsGoneIsRefusedAndDeletesNothingElse)
     EXPECT_EQ(s[2].record.客户, g("王五"));
     EXPECT_EQ(columnTexts(list(), kCustomer), (QStringList{q("张三"), q("王五")}));
     EXPECT_EQ(state_->entryRowIds[1], 4);
+}
+
+TEST_F(EntryModifyTest, TheDeletedEntryWaitsInTheRecycleBin) {
+    const auto before = stored();
+    clickRow(list(), 1);
+    dialogs_.answerQuestion(true);
+    rightClickRow(list(), 1);
+    const auto kept = recycle::readBin(recycle::kBinFile);
+    ASSERT_TRUE(kept.has_value());
+    ASSERT_EQ(kept->size(), 1u);
+    const LedgerRecord& r = before[2].record;  // 李四, record 3
+    EXPECT_EQ(kept->at(0).values,
+              (std::vector<tables::TableValue>{
+                  tables::TableValue::dateTime(r.日期), tables::TableValue::text(r.客户),
+                  tables::TableValue::text(r.事件), tables::TableValue::number(r.金额),
+                  tables::TableValue::text(r.备注), tables::TableValue::boolean(r.状态)}));
+}
+
+TEST_F(EntryModifyTest, ABinThatCannotTakeTheEntryDeletesNothing) {
+    std::ofstream(utf8Path("回收站.edb"), std::ios::binary) << "broken";
+    clickRow(list(), 1);
+    dialogs_.answerQuestion(true);
+    rightClickRow(list(), 1);
+    EXPECT_EQ(dialogs_.messages().last(),
+              (ui::RecordedMessage{q("回收站写入出错，没有删除！"), Icon::Error, q("信息：")}));
+    EXPECT_EQ(stored().size(), 4u);
+    EXPECT_EQ(list()->rowCount(), 3);
+    EXPECT_TRUE(list()->selectedRows().isEmpty());
 }
 
 TEST_F(EntryModifyTest, CancellingTheDeleteDeletesNothing) {

@@ -19,12 +19,16 @@
 #include <unistd.h>
 #endif
 
+#include "backup.h"
+#include "customers_page.h"
 #include "edit_box.h"
 #include "entry_page.h"
 #include "fake_platform.h"
 #include "image_button.h"
 #include "main_bar.h"
 #include "pages.h"
+#include "recycle_bin.h"
+#include "rollup_menu.h"
 #include "scripted_dialogs.h"
 #include "settings_table.h"
 #include "table_error.h"
@@ -51,8 +55,8 @@ class ShellTest : public ::testing::Test {
     void writeSettings(const settings::Settings& s) {
         testing_tables::writeSettingsTable(folder_.file("设置.edb"), s);
     }
-    shell::Shell& makeShell() {
-        shell_ = std::make_unique<shell::Shell>(platform_, shell::ShellOptions{folder()});
+    shell::Shell& makeShell(backup::Clock* clock = nullptr) {
+        shell_ = std::make_unique<shell::Shell>(platform_, shell::ShellOptions{folder(), clock});
         return *shell_;
     }
 
@@ -180,6 +184,70 @@ TEST_F(ShellTest, LoginCancelledEndsWithExitCodeZero) {
     EXPECT_EQ(dialogs_.messages(), (QList{kWrong}));
     EXPECT_FALSE(s.mainBar().isVisible());
     EXPECT_EQ(s.trayIcon(), nullptr);
+    // No backup for whoever could not log in.
+    EXPECT_FALSE(std::filesystem::exists(folder_.path() / "备份"));
+}
+
+TEST_F(ShellTest, TheDaysBackupFollowsTheLoginOncePerDay) {
+    settings::Settings stored;
+    stored.askLoginPassword = true;
+    writeSettings(stored);
+    backup::FixedClock clock({2024, 3, 1, 8, 0, 0});
+    const std::string root = folder_.file("备份");
+    for (const backup::LocalTime t :
+         {backup::LocalTime{2024, 3, 1, 8, 0, 0}, backup::LocalTime{2024, 3, 1, 17, 0, 0},
+          backup::LocalTime{2024, 3, 2, 8, 0, 0}}) {
+        clock.set(t);
+        dialogs_.answerPassword("");
+        ASSERT_EQ(makeShell(&clock).start(), std::nullopt);
+        shell_.reset();
+    }
+    const auto listed = backup::listBackups(root);
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_EQ(listed[0].name, "20240302-080000");
+    EXPECT_EQ(listed[1].name, "20240301-080000");
+    EXPECT_TRUE(listed[1].verified);
+    EXPECT_TRUE(dialogs_.messages().isEmpty());
+}
+
+TEST_F(ShellTest, StartUpDropsWhatWasDeletedMoreThanNinetyDaysAgo) {
+    writeSettings({});
+    backup::FixedClock clock({2024, 6, 1, 8, 0, 0});
+    const double now = backup::toDateTime(clock.now());
+    const std::string bin = folder_.file("回收站.edb");
+    for (double age : {91.0, 10.0}) {
+        const tables::TableValue name = tables::TableValue::text(std::to_string(int(age)));
+        std::int32_t id = 0;
+        ASSERT_EQ(recycle::putInBin(bin, recycle::Source::Customers, std::span(&name, 1), {},
+                                    now - age, id),
+                  recycle::BinResult::Ok);
+    }
+    ASSERT_EQ(makeShell(&clock).start(), std::nullopt);
+    const auto kept = recycle::readBin(bin);
+    ASSERT_TRUE(kept.has_value());
+    ASSERT_EQ(kept->size(), 1u);
+    EXPECT_EQ(kept->at(0).values[0].asText(), "10");
+}
+
+TEST_F(ShellTest, RefreshShowsTheTablesAnewOnTheOpenPages) {
+    const std::string customers = folder_.file("客户.EDB");
+    ASSERT_EQ(tables::createTable(customers, tables::kAccessPassword,
+                                  schema::descriptors(schema::customers::kTable)),
+              0);
+    const auto add = [&](const char* name) {
+        tables::TableFile t;
+        ASSERT_TRUE(t.open(customers, tables::kAccessPassword));
+        ASSERT_TRUE(t.append({tables::TableValue::text(name)}));
+    };
+    add("a");
+    auto& s = makeShell();
+    ASSERT_EQ(s.start(), std::nullopt);
+    ASSERT_NE(s.pages().openPage(shell::PageId::Customers), nullptr);
+    ui::RollUpMenu* menu = s.pages().customersPage()->卷帘式菜单客户;
+    EXPECT_EQ(menu->itemCount(0), 1);
+    add("b");  // a restore or a "还原" put another table in place
+    s.refreshPages();
+    EXPECT_EQ(menu->itemCount(0), 2);
 }
 
 TEST_F(ShellTest, HotKeyTogglesTheBarAndItsPages) {

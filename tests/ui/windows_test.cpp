@@ -17,12 +17,14 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "backup_window.h"
 #include "composer_dialog.h"
 #include "customers_page.h"
 #include "date_picker.h"
 #include "entry_page.h"
 #include "main_bar.h"
 #include "query_page.h"
+#include "recycle_window.h"
 #include "report_list.h"
 #include "rollup_menu.h"
 #include "settings_page.h"
@@ -34,8 +36,9 @@ namespace {
 template <class W>
 class WindowLayout : public ::testing::Test {};
 
-using Windows = ::testing::Types<ui::MainBar, ui::EntryPage, ui::QueryPage, ui::CustomersPage,
-                                 ui::SettingsPage, ui::ComposerDialog>;
+using Windows =
+    ::testing::Types<ui::MainBar, ui::EntryPage, ui::QueryPage, ui::CustomersPage, ui::SettingsPage,
+                     ui::ComposerDialog, ui::BackupWindow, ui::RecycleWindow>;
 TYPED_TEST_SUITE(WindowLayout, Windows);
 
 QString caption(const QWidget* c) {
@@ -309,6 +312,38 @@ TEST(CustomersPage, StartsWithAnEmptyMenuAndRankingList) {
     EXPECT_EQ(page.超级列表框1->columnCount(), 3);
     EXPECT_EQ(page.超级列表框1->column(2).title, "总消费");
     EXPECT_EQ(page.超级列表框1->rowCount(), 0);
+}
+
+TEST(SettingsPage, TheBackupButtonStandsInTheFreeColumnBesideTheFrames) {
+    ui::SettingsPage page;
+    const QRect button = page.按钮备份恢复->geometry();
+    for (QWidget* other :
+         {static_cast<QWidget*>(page.外形框1), static_cast<QWidget*>(page.透明标签6),
+          static_cast<QWidget*>(page.按钮2), static_cast<QWidget*>(page.透明标签4)})
+        EXPECT_FALSE(button.intersects(other->geometry())) << other->objectName().toStdString();
+    EXPECT_TRUE(page.rect().contains(button));
+}
+
+TEST(CustomersPage, TheRecentlyDeletedButtonOverlapsNothing) {
+    ui::CustomersPage page;
+    const QRect button = page.按钮最近删除->geometry();
+    EXPECT_TRUE(page.rect().contains(button));
+    for (QWidget* child : page.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child == page.按钮最近删除) continue;
+        EXPECT_FALSE(button.intersects(child->geometry())) << child->objectName().toStdString();
+    }
+}
+
+TEST(BackupAndRecycleWindows, HaveNoTitleAndListTheirColumns) {
+    ui::BackupWindow backups;
+    ui::RecycleWindow recycle;
+    EXPECT_TRUE(backups.windowTitle().isEmpty());
+    EXPECT_TRUE(recycle.windowTitle().isEmpty());
+    EXPECT_EQ(backups.超级列表框备份->columnCount(), 6);
+    EXPECT_EQ(backups.超级列表框备份->column(0).width, 0);
+    EXPECT_EQ(backups.超级列表框备份->column(ui::BackupWindow::kEntries).title, "账单条数");
+    EXPECT_EQ(recycle.超级列表框删除->columnCount(), 4);
+    EXPECT_EQ(recycle.超级列表框删除->column(ui::RecycleWindow::kFrom).title, "来自");
 }
 
 TEST(SettingsPage, PasswordBoxesMaskAndStartEmptyAndEnabled) {

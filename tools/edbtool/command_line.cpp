@@ -66,7 +66,13 @@ const char* usageText() {
            "  edbtool delete FILE RECORD [--password P]\n"
            "  edbtool purge  FILE [--password P]\n"
            "  edbtool check  FILE [--password P]\n"
-           "  edbtool repair FILE [--password P]\n";
+           "  edbtool repair FILE [--password P]\n"
+           "  edbtool backup DIR DEST        the program's tables in DIR into "
+           "DEST/YYYYMMDD-HHMMSS,\n"
+           "                                 each copied under its lock and checked; keeps 30\n"
+           "  edbtool restore BACKUP DIR     the tables of a backup folder back into DIR, all or\n"
+           "                                 nothing, after a backup of DIR's tables into "
+           "DIR/备份\n";
 }
 
 }  // namespace edbtool

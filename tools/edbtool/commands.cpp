@@ -5,11 +5,13 @@
 #include <string>
 #include <string_view>
 
+#include "backup.h"
 #include "command_line.h"
 #include "edbtool.h"
 #include "failure.h"
 #include "file_io.h"
 #include "gbk.h"
+#include "restore.h"
 #include "scramble.h"
 #include "system_tables.h"
 #include "table_check.h"
@@ -420,6 +422,122 @@ int cmdPurge(const Context& ctx) {
     return 0;
 }
 
+// ---- backups ---------------------------------------------------------------
+
+std::string stepName(backup::Failure::Step step) {
+    using Step = backup::Failure::Step;
+    switch (step) {
+        case Step::None:
+            return {};
+        case Step::Folder:
+            return "making the backup folder";
+        case Step::Lock:
+            return "locking the table";
+        case Step::Copy:
+            return "copying";
+        case Step::Verify:
+            return "checking the copy";
+        case Step::Listing:
+            return "writing the listing";
+        case Step::NotVerified:
+            return "the backup has no verified listing";
+        case Step::Stage:
+            return "copying the backup beside the tables";
+        case Step::Journal:
+            return "writing the journal";
+        case Step::Swap:
+            return "putting the copy in place";
+        case Step::Pending:
+            return "finishing an earlier restore";
+    }
+    return {};
+}
+
+[[noreturn]] void failWith(const Context& ctx, const backup::Failure& f) {
+    throw ToolFailure{f.file.empty() ? ctx.file : f.file, f.code, stepName(f.step)};
+}
+
+void expectFolder(const std::string& dir) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(u8path(dir), ec))
+        throw ToolFailure{dir, tables::kBadPath, "no such folder"};
+}
+
+// A restore that stopped part-way in DIR is finished (or undone) before the
+// tables there are copied or replaced.
+void finishEarlierRestore(const Context& ctx, const std::string& dir) {
+    const backup::RecoveryOutcome r = backup::recoverRestore(dir);
+    switch (r.result) {
+        case backup::Recovery::Nothing:
+            break;
+        case backup::Recovery::Completed:
+            ctx.out << dir << ": finished a restore that had stopped part-way\n";
+            break;
+        case backup::Recovery::RolledBack:
+            ctx.out << dir << ": undid a restore that had stopped before it changed anything\n";
+            break;
+        case backup::Recovery::Failed:
+            failWith(ctx, r.failure);
+    }
+}
+
+void printBackup(const Context& ctx, const backup::BackupInfo& info) {
+    for (const backup::TableCopy& t : info.tables) {
+        if (!t.present) {
+            ctx.out << "  " << t.fileName << ": not there, not backed up\n";
+            continue;
+        }
+        ctx.out << "  " << t.fileName << ": " << t.bytes << " bytes, " << t.records << " records\n";
+        if (!t.memoFileName.empty())
+            ctx.out << "  " << t.memoFileName << ": " << t.memoBytes << " bytes\n";
+    }
+}
+
+int cmdBackup(const Context& ctx) {
+    expectPositionals(ctx.cl, 2, "backup DIR DEST");
+    const std::string& dir = ctx.cl.positionals[0];
+    const std::string& dest = ctx.cl.positionals[1];
+    expectFolder(dir);
+    finishEarlierRestore(ctx, dir);
+    backup::BackupRequest request;
+    request.tablesDir = dir;
+    request.root = dest;
+    const backup::BackupOutcome made = backup::makeBackup(request);
+    if (made.nothingToBackUp) throw ToolFailure{dir, tables::kFileNotFound, "no table to back up"};
+    if (!made.failure.ok()) failWith(ctx, made.failure);
+    ctx.out << "backed up to " << made.made.path << '\n';
+    printBackup(ctx, made.made);
+    return 0;
+}
+
+int cmdRestore(const Context& ctx) {
+    expectPositionals(ctx.cl, 2, "restore BACKUP DIR");
+    const std::string& from = ctx.cl.positionals[0];
+    const std::string& dir = ctx.cl.positionals[1];
+    expectFolder(from);
+    expectFolder(dir);
+    backup::RestoreRequest request;
+    request.tablesDir = dir;
+    request.backupPath = from;
+    backup::RestoreOutcome restored = backup::restoreBackup(request);
+    if (restored.pending) {
+        // One more go at once: what stopped it may have passed.
+        const backup::RecoveryOutcome again = backup::recoverRestore(dir);
+        if (again.result == backup::Recovery::Completed) restored.failure = {};
+        if (again.result == backup::Recovery::Failed) {
+            ctx.out << dir
+                    << ": the restore stopped part-way; run edbtool restore again or "
+                       "start the program to finish it\n";
+        }
+    }
+    if (!restored.failure.ok()) failWith(ctx, restored.failure);
+    ctx.out << "restored " << from << " into " << dir << '\n';
+    for (const std::string& kept : restored.kept)
+        ctx.out << "  " << kept << ": not in the backup, kept as it was\n";
+    ctx.out << "the tables as they were: " << restored.before.path << '\n';
+    return 0;
+}
+
 }  // namespace
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -431,9 +549,10 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
             return cl.help ? 0 : 1;
         }
         static const std::pair<std::string_view, int (*)(const Context&)> kCommands[] = {
-            {"create", cmdCreate}, {"init", cmdInit},    {"info", cmdInfo},     {"dump", cmdDump},
-            {"append", cmdAppend}, {"write", cmdWrite},  {"delete", cmdDelete}, {"purge", cmdPurge},
-            {"check", cmdCheck},   {"repair", cmdRepair}};
+            {"create", cmdCreate}, {"init", cmdInit},     {"info", cmdInfo},
+            {"dump", cmdDump},     {"append", cmdAppend}, {"write", cmdWrite},
+            {"delete", cmdDelete}, {"purge", cmdPurge},   {"check", cmdCheck},
+            {"repair", cmdRepair}, {"backup", cmdBackup}, {"restore", cmdRestore}};
         const auto* command = std::find_if(std::begin(kCommands), std::end(kCommands),
                                            [&](const auto& c) { return c.first == cl.command; });
         if (command == std::end(kCommands)) throw UsageError{"unknown command " + cl.command};
