@@ -12,7 +12,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev libsqlite3-dev
   nlohmann-json3-dev libcli11-dev
   # Excel export, the statistics window's charts
-  libxlsxwriter-dev qt6-charts-dev
+  libxlsxwriter-dev qt6-charts-dev libqt6opengl6-dev
   # headless and real-window GUI runs, screenshots, window manager for the X11 tests
   xvfb xauth x11-utils xdotool openbox imagemagick
   # tests read back what the program writes: the zip inside an .xlsx, the text of a PDF

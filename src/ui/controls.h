@@ -2,7 +2,9 @@
 // window can use its members directly.
 #pragma once
 
+#include <QChartView>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>

@@ -1,5 +1,6 @@
 #include "layout.h"
 
+#include <QChartView>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHash>
@@ -40,6 +41,8 @@ bool kindMatches(Kind kind, const QWidget* c) {
             return qobject_cast<const QPlainTextEdit*>(c);
         case Kind::ComboBox:
             return qobject_cast<const ComboBox*>(c);
+        case Kind::DropDownList:
+            return qobject_cast<const QComboBox*>(c) && !qobject_cast<const ComboBox*>(c);
         case Kind::ListBox:
             return qobject_cast<const QListWidget*>(c);
         case Kind::CheckBox:
@@ -63,6 +66,8 @@ bool kindMatches(Kind kind, const QWidget* c) {
             return c && c->metaObject() == &QWidget::staticMetaObject;
         case Kind::Grid:
             return qobject_cast<const TableGrid*>(c);
+        case Kind::Chart:
+            return qobject_cast<const QChartView*>(c);
     }
     return false;
 }
@@ -129,7 +134,18 @@ void configure(QWidget* control, const ControlSpec& desc) {
         case Kind::Grid:
             control->hide();
             break;
+        case Kind::Chart: {
+            auto* view = static_cast<QChartView*>(control);
+            view->setRenderHint(QPainter::Antialiasing);
+            view->setFrameShape(QFrame::NoFrame);
+            // A picture: nothing to type into, no Tab stop.
+            view->setFocusPolicy(Qt::NoFocus);
+            for (QWidget* inner : view->findChildren<QWidget*>())
+                inner->setFocusPolicy(Qt::NoFocus);
+            break;
+        }
         case Kind::ComboBox:
+        case Kind::DropDownList:  // its owner fills in the entries
         case Kind::ListBox:
         case Kind::DatePicker:
         case Kind::ToolBar:
