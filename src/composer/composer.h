@@ -11,9 +11,14 @@
 
 namespace composer {
 
-// Edge strips around a frame. Only None is offered today; the other kinds
-// carry their prices for when a way to choose them is added.
+// Edge strips around a frame, in the order the dialog offers them.
 enum class EdgeType { None, SmallGrey, SmallGoldSilver, LargeGoldSilver };
+inline constexpr EdgeType kEdgeTypes[] = {EdgeType::None, EdgeType::SmallGrey,
+                                          EdgeType::SmallGoldSilver, EdgeType::LargeGoldSilver};
+
+// The name the dialog offers an edge type under: "无", "小灰边", "小金银",
+// "大金银" (the last three also stand in the composed remark).
+std::string_view edgeChoiceName(EdgeType edge);
 
 // The box texts exactly as typed.
 struct JobInputs {
@@ -25,7 +30,7 @@ struct JobInputs {
 
 // What one recomputation leaves behind.
 struct Pricing {
-    double amount = 0;      // before the edge charge
+    double amount = 0;  // before the edge charge
     double edgeCharge = 0;
     EdgeType edge = EdgeType::None;
     std::string amountText;  // for 标签金额: amount + edge charge to one decimal
