@@ -80,7 +80,7 @@ void fillMonths(ui::StatisticsWindow& w, const BusinessFigures& f) {
         const double s = barValue(m.takings.settled), u = barValue(m.takings.unsettled);
         settled->append(s);
         unsettled->append(u);
-        categories << monthCaption(m, i == 0);
+        categories << QStringLiteral("%1月").arg(m.month);
         // Stacked: positive parts pile up, negative ones down.
         high = std::max(high, std::max(s, 0.0) + std::max(u, 0.0));
         low = std::min(low, std::min(s, 0.0) + std::min(u, 0.0));
@@ -140,9 +140,9 @@ void fillCustomers(ui::StatisticsWindow& w, const BusinessFigures& f) {
     series->append(sums);
     series->setBarWidth(0.7);
     series->setLabelsVisible(true);
-    series->setLabelsPosition(QAbstractBarSeries::LabelsInsideBase);
+    series->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
     series->setLabelsPrecision(15);
-    sums->setLabelColor(Qt::white);
+    sums->setLabelColor(Qt::black);
     sums->setLabelFont(chartFont());
 
     QChart* chart = plainChart();
@@ -151,9 +151,11 @@ void fillCustomers(ui::StatisticsWindow& w, const BusinessFigures& f) {
     auto* names_ = new QBarCategoryAxis;
     names_->append(names);
     names_->setLabelsFont(chartFont());
+    names_->setTruncateLabels(false);  // a name is short: always whole
     chart->addAxis(names_, Qt::AlignLeft);
     series->attachAxis(names_);
-    QValueAxis* x = valueAxis(low, high);
+    // Room after the longest bar for its figure.
+    QValueAxis* x = valueAxis(low, high * 1.25);
     chart->addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
     show(*w.图表客户, chart);
@@ -161,16 +163,21 @@ void fillCustomers(ui::StatisticsWindow& w, const BusinessFigures& f) {
 
 }  // namespace
 
-QString monthCaption(const MonthTakings& month, bool first) {
-    if (first || month.month == 1)
-        return QStringLiteral("%1年%2月").arg(month.year).arg(month.month);
-    return QStringLiteral("%1月").arg(month.month);
+QString monthsTitle(const BusinessFigures& figures) {
+    const MonthTakings& first = figures.months.front();
+    const MonthTakings& last = figures.months.back();
+    return QStringLiteral("近十二个月营业额（%1年%2月至%3年%4月）")
+        .arg(first.year)
+        .arg(first.month)
+        .arg(last.year)
+        .arg(last.month);
 }
 
 void fillStatisticsWindow(ui::StatisticsWindow& w, const BusinessFigures& f, double today) {
     w.标签统计日期->setText(QStringLiteral("截至 %1，共 %2 笔账单")
                                 .arg(ui::fromGbk(convert::dateToText(convert::datePart(today))))
                                 .arg(static_cast<qulonglong>(f.entries)));
+    w.分组框1->setTitle(monthsTitle(f));
     w.标签本年->setText(QStringLiteral("%1年").arg(f.year));
     w.标签本月->setText(QStringLiteral("%1月").arg(f.month));
     w.标签本年已结->setText(shown(f.yearTakings.settled));

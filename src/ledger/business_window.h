@@ -16,8 +16,9 @@ namespace ledger {
 void fillStatisticsWindow(ui::StatisticsWindow& window, const BusinessFigures& figures,
                           double today);
 
-// The category under each month's bar: "M月", with the year ("2024年1月")
-// for the first bar and for every January.
-QString monthCaption(const MonthTakings& month, bool first);
+// The months frame's title names the twelve months' span, as the bars
+// below it name only their month ("3月"):
+// "近十二个月营业额（2023年4月至2024年3月）".
+QString monthsTitle(const BusinessFigures& figures);
 
 }  // namespace ledger
