@@ -21,8 +21,9 @@ packages=(
   qt6-translations-l10n
   # CJK fonts so that no caption shows empty boxes
   fonts-noto-cjk fonts-wqy-zenhei
-  # the Windows layer: cross compiler and a runner
-  g++-mingw-w64-x86-64-posix wine wine64
+  # the Windows layer: cross compiler and a runner; Qt's Chinese translations and
+  # python3 (zip with UTF-8 names) for the Windows package
+  g++-mingw-w64-x86-64-posix wine wine64 qt6-translations-l10n python3
 )
 
 missing=()

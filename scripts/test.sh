@@ -2,7 +2,9 @@
 # Installs what is needed, builds everything and runs every test:
 #   1. the normal build: all tests under CTest (GUI tests headless);
 #   2. a sanitizer build (ASan + UBSan) of the Qt-free libraries and their tests;
-#   3. a Windows cross build of the Qt-free code, its tests run under wine.
+#   3. the Windows cross build of everything (Qt from scripts/qt-mingw.sh), its
+#      tests run under wine, the program's end-to-end run on Xvfb included,
+#      and the shop's package (scripts/package-windows.sh) tried under wine.
 # Build trees live in build/, build-asan/ and build-win/ beside this script's project.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -27,12 +29,18 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLANHE_SANITIZE=ON \
 cmake --build build-asan -j "$jobs"
 (cd build-asan && ctest -j "$jobs" --timeout 600) || status=1
 
-echo "== Windows cross build (the Qt-free libraries and their tests) under wine"
+echo "== Windows cross build (everything, with Qt for mingw-w64) under wine"
+qt_prefix=$(bash scripts/qt-mingw.sh | tail -n 1)
 export WINEDEBUG=-all WINEPREFIX="$root/build-win/.wine"
 cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-      -DLANHE_GUI=OFF -DLANHE_BENCH=OFF >/dev/null
+      -DCMAKE_PREFIX_PATH="$qt_prefix" -DQT_HOST_PATH=/usr \
+      -DLANHE_HOST_EDBTOOL="$root/build/bin/edbtool" \
+      -DLANHE_WERROR=ON -DLANHE_BENCH=OFF >/dev/null
 cmake --build build-win -j "$jobs"
 (cd build-win && ctest -j 1 --timeout 600) || status=1
+
+echo "== Windows package (made, unzipped and started under wine)"
+bash scripts/package-windows.sh || status=1
 
 exit $status

@@ -1,9 +1,18 @@
 // Internal: memo-text and byte-set values in chains of 512-byte blocks.
+//
+// The writes go in an order that a stop at any point (a crash, a failed
+// call) cannot turn into damage: a block is written before anything points
+// at it, blocks are taken off the free list (one header write) before they
+// get chain content, and blocks are freed only once no record points at
+// them. A stop may leak blocks (in no chain and not on the free list) or
+// leave whole blocks after the counted ones, never more.
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "file_io.h"
 #include "locks.h"
@@ -29,18 +38,22 @@ class MemoFile {
     // the file, loops or has an impossible used count fails with kMemoAccessFailed.
     [[nodiscard]] TableError read(std::int32_t first, std::string& out);
 
-    // Stores `value` over the chain that starts at `oldFirst` (0: none):
-    // the old chain's blocks first, then the free list, then new blocks at
-    // the end; unneeded old blocks go to the free list and a free tail of the
-    // file is cut off. `newFirst` receives the first block (0 for empty).
+    // Stores `value` in a chain made of the blocks of the chain at `oldFirst`
+    // (0: none) in their order, then blocks from the free list, then new
+    // blocks at the end of the file; `newFirst` receives its first block (0
+    // for an empty value). Nothing is freed here: the old chain's blocks the
+    // value does not need come back in `leftover`, and the caller hands them
+    // to freeRun() once the record points at the new chain. If the record
+    // cannot be written they stay out of use (leaked), which is harmless.
     [[nodiscard]] TableError write(std::string_view value, std::int32_t oldFirst,
-                                   std::int32_t& newFirst);
+                                   std::int32_t& newFirst, std::vector<std::int32_t>& leftover);
 
-    // Frees the chain that starts at `first`.
-    [[nodiscard]] TableError free(std::int32_t first) {
-        std::int32_t ignored = 0;
-        return write({}, first, ignored);
-    }
+    // Puts blocks that no record points at any more at the head of the free
+    // list as one run, then cuts the file's tail when it became free.
+    [[nodiscard]] TableError freeRun(std::span<const std::int32_t> run);
+
+    // Frees the chain that starts at `first` (as far as it is sound).
+    [[nodiscard]] TableError free(std::int32_t first);
 
     // The 32-byte header at offset 0 (the caller holds what lock it needs).
     [[nodiscard]] static TableError readHeader(File& file, Scrambler& scrambler, MemoHeader& h);
@@ -50,6 +63,10 @@ class MemoFile {
         std::int32_t prev = 0, next = 0, used = 0;
     };
 
+    // The blocks of the chain at `first` that are sound: inside the file, in
+    // use, each pointing back at its predecessor. What lies beyond a broken
+    // link may belong to another value or to the free list.
+    [[nodiscard]] TableError soundChain(std::int32_t first, std::vector<std::int32_t>& blocks);
     [[nodiscard]] TableError readLinks(std::int32_t block, BlockLinks& links);
     [[nodiscard]] TableError writeBlock(std::int32_t block, std::int32_t prev, std::int32_t next,
                                         const char* data, std::int32_t used);

@@ -6,6 +6,8 @@
 #include <new>
 #include <set>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "file_io.h"
 #include "table_file_impl.h"
@@ -21,6 +23,10 @@ namespace {
 constexpr std::int64_t kPurgeBatchBytes = 163840;
 constexpr std::int64_t kScanBatchBytes = 256 * 1024;
 constexpr std::uint32_t kCountRetryMs = 2000;
+constexpr std::uint32_t kRecordRetryMs = 2000;
+
+// Another process holds the byte (the only failure worth asking again for).
+bool heldElsewhere(TableError e) { return e == kLockViolation || e == kSharingViolation; }
 
 // ------------------------------------------------------------ open registry
 
@@ -75,6 +81,14 @@ struct Where {
         if (!path.empty()) context.append(baseName(path)).append(": ");
         context.append(op);
         if (record > 0) context.append(", record ").append(std::to_string(record));
+        return Status(code, std::move(context));
+    }
+    // The same with a detail in place of the record number.
+    Status fail(TableError code, std::string_view detail) const {
+        setLastTableError(code);
+        std::string context;
+        if (!path.empty()) context.append(baseName(path)).append(": ");
+        context.append(op).append(", ").append(detail);
         return Status(code, std::move(context));
     }
 };
@@ -213,6 +227,25 @@ TableError TableFile::Impl::readRecordCount(bool retry, std::int32_t& count) {
     return e;
 }
 
+TableError TableFile::Impl::lockWaiting(ByteLockGuard& guard, std::int64_t offset,
+                                        WalkState* walk) {
+    TableError e = guard.acquire(locks, offset);
+    if (e == kOk || !walk || !walk->mayWait || !heldElsewhere(e)) return e;
+    // A walk that skipped a record another process is writing would leave
+    // it out of a list or a total without a word: it waits for it instead,
+    // pausing as the record-count lock does.
+    FileSystem& fs = currentFileSystem();
+    const std::uint32_t start = fs.tickCount();
+    while (heldElsewhere(e) && fs.tickCount() - start < kRecordRetryMs) {
+        fs.sleepMs(20 + fs.tickCount() % 20);
+        e = guard.acquire(locks, offset);
+    }
+    // Waiting once is enough: a process that keeps records locked this
+    // long would make the walk wait for each of them in turn.
+    if (e != kOk) walk->mayWait = false;
+    return e;
+}
+
 TableError TableFile::Impl::slotReadFailure(std::int64_t slot, std::int64_t got) {
     if (got < 0) return kFieldReadFailed;
     std::int64_t size = file->size();
@@ -255,7 +288,10 @@ TableValue TableFile::Impl::readField(int index) {
         return layout::emptyValue(f);
     }
     ByteLockGuard guard;
-    if (TableError e = guard.acquire(locks, slotOffset(cursor))) {
+    WalkState* walk = view ? view->walk : nullptr;
+    if (TableError e = lockWaiting(guard, slotOffset(cursor), walk)) {
+        // In a walk the value left out fails the walk as well.
+        if (walk) walk->fail(e, cursor);
         setLastTableError(e);
         return layout::emptyValue(f);
     }
@@ -285,39 +321,129 @@ TableError TableFile::Impl::checkValues(std::span<const TableValue> values) cons
     return kOk;
 }
 
-TableError TableFile::Impl::putValues(std::span<const TableValue> values, std::uint8_t* rec,
-                                      bool freshRecord) {
-    const std::size_t n = std::min(values.size(), fields.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const TableValue& v = values[i];
-        if (v.isAbsent()) continue;
-        const FieldDescriptor& f = fields[i];
-        if (!layout::isMemoType(f.type)) {
-            layout::encodeField(f, v, rec + f.offset);
-            continue;
+// ------------------------------------------------------------ purge and walk helpers
+
+namespace {
+
+// A memo chain of a record that purge dropped.
+struct DroppedChain {
+    std::int64_t slot;
+    std::int32_t first;
+};
+
+std::int64_t absoluteId(std::int32_t id) { return id < 0 ? -std::int64_t(id) : std::int64_t(id); }
+
+// Frees the chains of the records a purge dropped, in slot and field order
+// (the order the format frees them in), each chain once. `ids` holds every
+// slot's record id. A dropped record whose id also occurs at a lower slot,
+// or in a record the purge kept, is a copy an interrupted purge left behind:
+// its chains are that other record's (or were freed and reused since) and
+// are left alone; at worst they stay leaked.
+TableError freeDroppedChains(MemoFile memo, const std::vector<std::int32_t>& ids,
+                             const std::vector<DroppedChain>& chains) {
+    // In a sound file the ids increase with the slot and none repeats.
+    bool increasing = true;
+    for (std::size_t s = 1; s < ids.size() && increasing; ++s)
+        increasing = absoluteId(ids[s]) > absoluteId(ids[s - 1]);
+    struct Seen {
+        std::int64_t firstSlot;
+        bool live;
+    };
+    std::unordered_map<std::int64_t, Seen> seen;
+    if (!increasing) {
+        for (std::size_t s = 0; s < ids.size(); ++s) {
+            auto [it, fresh] = seen.try_emplace(absoluteId(ids[s]), Seen{std::int64_t(s), false});
+            if (ids[s] > 0) it->second.live = true;
         }
-        if (!memoFile) return kMemoAccessFailed;
-        std::int32_t newFirst = 0;
-        const std::string& bytes = f.type == FieldType::Memo ? v.asText() : v.asBytes();
-        TableError e = memo().write(bytes, getI32(rec + f.offset), newFirst);
-        if (e != kOk) {
-            if (freshRecord) {
-                // The record will not be added: give back the chains already
-                // made for its earlier fields.
-                for (std::size_t k = 0; k < i; ++k) {
-                    if (!layout::isMemoType(fields[k].type)) continue;
-                    std::int32_t first = getI32(rec + fields[k].offset);
-                    // Best effort: the append fails with the first error
-                    // either way; a chain left over only wastes blocks.
-                    if (first != 0) (void)memo().free(first);
+    }
+    std::unordered_set<std::int32_t> freed;
+    TableError result = kOk;
+    for (const DroppedChain& c : chains) {
+        if (!increasing) {
+            const Seen& k = seen.at(absoluteId(ids[static_cast<std::size_t>(c.slot)]));
+            if (k.firstSlot != c.slot || k.live) continue;
+        }
+        if (!freed.insert(c.first).second) continue;
+        // A failure is reported, and the other chains are still freed.
+        if (TableError e = memo.free(c.first); e != kOk && result == kOk) result = e;
+    }
+    return result;
+}
+
+// Finds the records of a walk whose id a record at a lower slot already has.
+// In a sound file ids increase with the slot, so only an id not above the
+// largest met so far needs a closer look. The first one makes it read the
+// ids of the slots walked so far again; from then on it keeps every id (only
+// a file with repeated or unordered ids gets that far).
+class RepeatedIds {
+  public:
+    RepeatedIds(TableFile::Impl& im, std::int64_t first, WalkState* walk)
+        : im_(im), first_(first), walk_(walk) {}
+
+    // For a live record (id above 0) at `slot`: `earlier` receives the
+    // lowest slot before it with the same absolute id, or -1.
+    [[nodiscard]] TableError check(std::int64_t slot, std::int32_t id, std::int64_t& earlier) {
+        earlier = -1;
+        const std::int64_t a = absoluteId(id);
+        TableError result = kOk;
+        if (id > 0 && a <= largest_) {
+            if (!indexed_) {
+                indexed_ = true;
+                result = index(slot);
+            }
+            if (auto it = slots_.find(a); it != slots_.end() && it->second < slot)
+                earlier = it->second;
+        }
+        if (indexed_) slots_.try_emplace(a, slot);
+        largest_ = std::max(largest_, a);
+        return result;
+    }
+
+  private:
+    // Reads the ids of the slots from the walk's first one up to `end`.
+    TableError index(std::int64_t end) {
+        const std::int64_t rs = im_.recordSize;
+        const std::int64_t perBatch = std::max<std::int64_t>(1, kScanBatchBytes / rs);
+        if (end <= first_) return kOk;
+        std::vector<std::uint8_t> buf(
+            static_cast<std::size_t>(std::min(perBatch, end - first_) * rs));
+        for (std::int64_t s = first_; s < end;) {
+            const std::int64_t n = std::min(perBatch, end - s);
+            std::int64_t whole = 0;
+            {
+                RangeLockGuard lock;
+                if (lock.acquire(im_.locks, im_.slotOffset(s), (n - 1) * rs + 1) == kOk) {
+                    const std::int64_t got = im_.readPlain(im_.slotOffset(s), buf.data(),
+                                                           static_cast<std::size_t>(n * rs));
+                    whole = got > 0 ? got / rs : 0;
                 }
             }
-            return e;
+            for (std::int64_t i = 0; i < n; ++i, ++s) {
+                std::int32_t id = 0;
+                if (i < whole) {
+                    id = getI32(buf.data() + i * rs);
+                } else {
+                    ByteLockGuard lock;
+                    if (TableError e = im_.lockWaiting(lock, im_.slotOffset(s), walk_)) return e;
+                    std::uint8_t w[4];
+                    if (im_.readPlain(im_.slotOffset(s), w, 4) != 4) return kRecordReadFailed;
+                    id = getI32(w);
+                }
+                slots_.try_emplace(absoluteId(id), s);
+            }
         }
-        putI32(rec + f.offset, newFirst);
+        return kOk;
     }
-    return kOk;
-}
+
+    TableFile::Impl& im_;
+    std::int64_t first_;
+    WalkState* walk_;
+    std::int64_t largest_ = 0;
+    bool indexed_ = false;
+    std::unordered_map<std::int64_t, std::int64_t> slots_;  // absolute id -> first slot
+};
+
+}  // namespace
 
 // ------------------------------------------------------------ TableFile
 
@@ -589,25 +715,51 @@ Status TableFile::append(std::span<const TableValue> values) {
     const std::int32_t nextId = std::max(1, getI32(counters + 4));
     // Neither the count nor the ids may wrap around.
     if (count == INT32_MAX || nextId == INT32_MAX) return at.fail(kRecordWriteFailed);
+    const std::int64_t record = std::int64_t(count) + 1;
 
     ByteLockGuard recordLock;
     if (TableError e = recordLock.acquire(im.locks, im.slotOffset(count)))
-        return at.fail(e, std::int64_t(count) + 1);
+        return at.fail(e, record);
     std::vector<std::uint8_t> rec;
     try {
         rec.assign(static_cast<std::size_t>(im.recordSize), 0);
     } catch (const std::bad_alloc&) {
-        return at.fail(kAllocationFailed, std::int64_t(count) + 1);
+        return at.fail(kAllocationFailed, record);
     }
-    if (TableError e = im.putValues(values, rec.data(), true))
-        return at.fail(e, std::int64_t(count) + 1);
+    // Chains made for the record. Until the count below takes the record in,
+    // nothing points at them: if the append fails they are given back (best
+    // effort, it fails with the first error either way; a chain left over
+    // only wastes blocks).
+    std::vector<std::int32_t> made;
+    auto fail = [&](TableError e) {
+        for (std::int32_t first : made) (void)im.memo().free(first);
+        return at.fail(e, record);
+    };
+    const std::size_t n = std::min(values.size(), im.fields.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const TableValue& v = values[i];
+        if (v.isAbsent()) continue;
+        const FieldDescriptor& f = im.fields[i];
+        if (!layout::isMemoType(f.type)) {
+            layout::encodeField(f, v, rec.data() + f.offset);
+            continue;
+        }
+        if (!im.memoFile) return fail(kMemoAccessFailed);
+        std::int32_t first = 0;
+        std::vector<std::int32_t> none;  // a new record has no old chain to leave over
+        const std::string& bytes = f.type == FieldType::Memo ? v.asText() : v.asBytes();
+        if (TableError e = im.memo().write(bytes, 0, first, none)) return fail(e);
+        putI32(rec.data() + f.offset, first);
+        if (first != 0) made.push_back(first);
+    }
     putI32(rec.data(), nextId);
+    // The slot lies beyond the count: invisible until the 8 bytes of count
+    // and next id take it in, in one write.
     if (TableError e = im.writeInPlace(im.slotOffset(count), rec.data(), rec.size()))
-        return at.fail(e, std::int64_t(count) + 1);
+        return fail(e);
     putI32(counters, count + 1);
     putI32(counters + 4, nextId + 1);
-    if (TableError e = im.writePlain(layout::kRecordCountOffset, counters, 8))
-        return at.fail(e, std::int64_t(count) + 1);
+    if (TableError e = im.writePlain(layout::kRecordCountOffset, counters, 8)) return fail(e);
     im.cursor = count;
     return succeed();
 }
@@ -643,11 +795,46 @@ Status TableFile::writeCurrent(std::span<const TableValue> values, const std::in
     if (im.readPlain(im.slotOffset(slot), rec.data(), rec.size()) != im.recordSize)
         return at.fail(kRecordReadFailed, slot + 1);
     if (expectedId && getI32(rec.data()) != *expectedId) return at.fail(kRecordMissing, slot + 1);
-    if (TableError e = im.putValues(values, rec.data(), false)) return at.fail(e, slot + 1);
     if (im.view) im.view->stale = true;
+
+    const std::size_t n = std::min(values.size(), im.fields.size());
+    std::size_t lastMemo = n;  // the last memo field given a value
+    for (std::size_t i = 0; i < n; ++i)
+        if (!values[i].isAbsent() && layout::isMemoType(im.fields[i].type)) lastMemo = i;
     // The record id (bytes 0..3) is not rewritten: a deleted mark stays.
+    auto writeRecord = [&] {
+        return im.writePlain(im.slotOffset(slot) + 4, rec.data() + 4, rec.size() - 4);
+    };
+    // A value's old blocks that it no longer needs are freed only after the
+    // record points at its new chain; until then the record still holds them.
+    std::vector<std::int32_t> leftover;
+    for (std::size_t i = 0; i < n; ++i) {
+        const TableValue& v = values[i];
+        if (v.isAbsent()) continue;
+        const FieldDescriptor& f = im.fields[i];
+        if (!layout::isMemoType(f.type)) {
+            layout::encodeField(f, v, rec.data() + f.offset);
+            continue;
+        }
+        if (!im.memoFile) return at.fail(kMemoAccessFailed, slot + 1);
+        std::int32_t first = 0;
+        const std::string& bytes = f.type == FieldType::Memo ? v.asText() : v.asBytes();
+        if (TableError e = im.memo().write(bytes, getI32(rec.data() + f.offset), first, leftover))
+            return at.fail(e, slot + 1);
+        putI32(rec.data() + f.offset, first);
+        if (leftover.empty() || i == lastMemo) continue;
+        // A later value may take blocks from the free list, and takes them
+        // after these blocks went back: the record is written once more
+        // in between.
+        if (TableError e = writeRecord()) return at.fail(e, slot + 1);
+        if (TableError e = im.memo().freeRun(leftover)) return at.fail(e, slot + 1);
+        leftover.clear();
+    }
     if (TableError e = im.writeInPlace(im.slotOffset(slot) + 4, rec.data() + 4, rec.size() - 4))
         return at.fail(e, slot + 1);
+    if (!leftover.empty()) {
+        if (TableError e = im.memo().freeRun(leftover)) return at.fail(e, slot + 1);
+    }
     return succeed();
 }
 
@@ -694,13 +881,17 @@ Status TableFile::purge() {
 
     const std::int64_t rs = im.recordSize;
     const std::int64_t perBatch = std::max<std::int64_t>(1, kPurgeBatchBytes / rs);
-    std::vector<std::uint8_t> buf;
+    const std::int64_t batchSlots = std::min<std::int64_t>(perBatch, std::max(count, 1));
+    std::vector<std::uint8_t> buf, out, saved;
     try {
-        buf.resize(
-            static_cast<std::size_t>(std::min<std::int64_t>(perBatch, std::max(count, 1)) * rs));
+        buf.resize(static_cast<std::size_t>(batchSlots * rs));
     } catch (const std::bad_alloc&) {
         return at.fail(kAllocationFailed);
     }
+    std::vector<std::size_t> memoOffsets;
+    for (const FieldDescriptor& f : im.fields)
+        if (layout::isMemoType(f.type)) memoOffsets.push_back(static_cast<std::size_t>(f.offset));
+    const bool hasMemo = !memoOffsets.empty();
 
     TableError firstError = kOk;
     std::int64_t failedRecord = 0;  // where the first error arose; 0: not at a record
@@ -711,39 +902,53 @@ Status TableFile::purge() {
     };
     std::int64_t kept = 0;  // kept records so far: the next write position
     std::int64_t dropped = 0;
-    std::int64_t examined = 0;  // slots read and handled
     bool stopped = false;
+    // Memo tables only: every slot's record id, and the chains of the dropped
+    // records, freed only once the records are gone from the file.
+    std::vector<std::int32_t> ids;
+    std::vector<DroppedChain> chains;
 
-    // The batch stays scrambled; each record is unscrambled at its old place
-    // and scrambled again at its new one right away, while the keystream
-    // pages of both places are still at hand.
+    // Slots stay scrambled: a word is read, or a record id negated, through
+    // the keystream of its slot's place.
+    auto wordAt = [&](const std::uint8_t* p, std::int64_t slot, std::size_t at) {
+        std::uint8_t w[4];
+        std::memcpy(w, p + at, 4);
+        im.scrambler.apply(im.slotOffset(slot) + std::int64_t(at), w, 4);
+        return getI32(w);
+    };
+    auto markCopy = [&](std::uint8_t* p, std::int64_t slot) {
+        const std::int32_t id = wordAt(p, slot, 0);
+        if (id <= 0) return;
+        std::uint8_t w[4];
+        putI32(w, -id);
+        im.scrambler.apply(im.slotOffset(slot), w, 4);
+        std::memcpy(p, w, 4);
+    };
+
+    // After every write below, the slots between the records kept so far and
+    // the first slot not yet examined are all marked deleted and the count
+    // is unchanged: a stop anywhere leaves every record visible once (the
+    // one window is named below), and the next purge takes the rest away.
     for (std::int64_t start = 0; start < count; start += perBatch) {
         const std::int64_t n = std::min<std::int64_t>(perBatch, count - start);
         if (im.file->readAt(im.slotOffset(start), buf.data(), static_cast<std::size_t>(n * rs)) !=
             n * rs) {
+            // Nothing is lost: the gap is already marked deleted.
             remember(kRecordReadFailed, start + 1);
             stopped = true;
             break;
         }
-        std::int64_t writeFrom = -1;  // slot where this batch's moved records go
-        std::int64_t packed = 0;      // records packed at the front of buf
+        std::int64_t packed = 0;                       // kept records of this batch that move
+        std::int64_t firstMoved = -1, lastMoved = -1;  // their slots
         for (std::int64_t i = 0; i < n; ++i) {
             std::uint8_t* rec = buf.data() + i * rs;
-            const std::int64_t from = im.slotOffset(start + i);
-            auto wordAt = [&](std::int64_t at) {
-                std::uint8_t w[4];
-                std::memcpy(w, rec + at, 4);
-                im.scrambler.apply(from + at, w, 4);
-                return getI32(w);
-            };
-            if (wordAt(0) < 0) {
-                for (const FieldDescriptor& f : im.fields) {
-                    if (!layout::isMemoType(f.type)) continue;
-                    std::int32_t first = wordAt(f.offset);
-                    if (first == 0) continue;
-                    TableError e = im.memoFile ? im.memo().free(first) : kMemoAccessFailed;
-                    if (e != kOk) remember(e, start + i + 1);
-                }
+            const std::int64_t from = start + i;
+            const std::int32_t id = wordAt(rec, from, 0);
+            if (hasMemo) ids.push_back(id);
+            if (id < 0) {
+                for (std::size_t at : memoOffsets)
+                    if (std::int32_t first = wordAt(rec, from, at); first != 0)
+                        chains.push_back({from, first});
                 ++dropped;
                 continue;
             }
@@ -751,45 +956,104 @@ Status TableFile::purge() {
                 ++kept;  // still in its place
                 continue;
             }
-            if (writeFrom < 0) writeFrom = kept;
-            std::uint8_t* to = buf.data() + packed * rs;
-            im.scrambler.apply(from, rec, static_cast<std::size_t>(rs));
-            if (to != rec) std::memmove(to, rec, static_cast<std::size_t>(rs));
-            im.scrambler.apply(im.slotOffset(writeFrom + packed), to, static_cast<std::size_t>(rs));
+            if (out.empty()) {
+                try {
+                    out.resize(static_cast<std::size_t>(2 * batchSlots * rs));
+                } catch (const std::bad_alloc&) {
+                    remember(kAllocationFailed, from + 1);
+                    stopped = true;
+                    break;
+                }
+            }
+            // Unscrambled at its old place, scrambled again at its new one.
+            std::uint8_t* to = out.data() + packed * rs;
+            std::memcpy(to, rec, static_cast<std::size_t>(rs));
+            im.scrambler.apply(im.slotOffset(from), to, static_cast<std::size_t>(rs));
+            im.scrambler.apply(im.slotOffset(kept + packed), to, static_cast<std::size_t>(rs));
+            if (firstMoved < 0) firstMoved = from;
+            lastMoved = from;
             ++packed;
         }
-        if (packed > 0) {
-            TableError e = im.file->writeAt(im.slotOffset(writeFrom), buf.data(),
-                                            static_cast<std::size_t>(packed * rs));
-            if (e != kOk) {
-                remember(e, writeFrom + 1);
+        if (stopped) break;
+        if (packed == 0) continue;
+
+        const std::int64_t destEnd = kept + packed;
+        if (destEnd >= start) {
+            // The moved records reach this batch's own slots: one write puts
+            // them in place and marks the slots they left (old copies of
+            // moved records become deleted copies at higher slots).
+            const std::int64_t markEnd = std::max(destEnd, lastMoved + 1);
+            for (std::int64_t s = destEnd; s < markEnd; ++s) {
+                std::uint8_t* copy = out.data() + (s - kept) * rs;
+                std::memcpy(copy, buf.data() + (s - start) * rs, static_cast<std::size_t>(rs));
+                markCopy(copy, s);
+            }
+            if (TableError e = im.file->writeAt(im.slotOffset(kept), out.data(),
+                                                static_cast<std::size_t>((markEnd - kept) * rs))) {
+                remember(e, kept + 1);
                 stopped = true;
                 break;
             }
-            kept += packed;
+        } else {
+            // More records were dropped before this batch than it keeps: the
+            // moved records land wholly below it. Two writes, the records
+            // first, then their old slots marked. A stop between the two
+            // leaves this batch's records visible twice (identical copies,
+            // the later ones stale): walks refuse to go over them and
+            // `edbtool repair` removes them. Should the second write fail,
+            // the first is undone by putting back what it overwrote.
+            const auto destBytes = static_cast<std::size_t>(packed * rs);
+            try {
+                saved.resize(destBytes);
+            } catch (const std::bad_alloc&) {
+                remember(kAllocationFailed, kept + 1);
+                stopped = true;
+                break;
+            }
+            if (im.file->readAt(im.slotOffset(kept), saved.data(), destBytes) !=
+                std::int64_t(destBytes)) {
+                remember(kRecordReadFailed, kept + 1);
+                stopped = true;
+                break;
+            }
+            if (TableError e = im.file->writeAt(im.slotOffset(kept), out.data(), destBytes)) {
+                remember(e, kept + 1);
+                stopped = true;
+                break;
+            }
+            for (std::int64_t s = firstMoved; s <= lastMoved; ++s)
+                markCopy(buf.data() + (s - start) * rs, s);
+            if (TableError e = im.file->writeAt(
+                    im.slotOffset(firstMoved), buf.data() + (firstMoved - start) * rs,
+                    static_cast<std::size_t>((lastMoved + 1 - firstMoved) * rs))) {
+                // Best effort: the purge already reports its error.
+                (void)im.file->writeAt(im.slotOffset(kept), saved.data(), destBytes);
+                remember(e, firstMoved + 1);
+                stopped = true;
+                break;
+            }
         }
-        examined = start + n;
+        kept += packed;
     }
 
-    if (stopped) {
-        // Nothing unexamined may be lost and the count must stay true: the
-        // slots between the moved records and the first unexamined one become
-        // empty records marked deleted, which a later purge takes away.
-        if (dropped > 0 && examined > kept) {
-            std::vector<std::uint8_t> filler(static_cast<std::size_t>((examined - kept) * rs), 0);
-            for (std::int64_t i = 0; i < examined - kept; ++i) putI32(filler.data() + i * rs, -1);
-            // Best effort: the purge already reports its first error. Should
-            // this write fail too, those slots still hold their old records:
-            // some kept records then appear twice, but none is lost.
-            (void)im.writeInPlace(im.slotOffset(kept), filler.data(), filler.size());
-        }
-    } else if (dropped > 0) {
+    if (!stopped && dropped > 0) {
         std::uint8_t word[4];
         putI32(word, static_cast<std::int32_t>(kept));
-        if (TableError e = im.writePlain(layout::kRecordCountOffset, word, 4))
+        if (TableError e = im.writePlain(layout::kRecordCountOffset, word, 4)) {
+            // The dropped records are still counted (marked deleted, or
+            // overwritten): their chains stay as they are.
             remember(e, 0);
-        else if (TableError e2 = im.file->truncate(im.slotOffset(kept)))
-            remember(e2, 0);
+        } else {
+            // A file that cannot be cut keeps whole slots after the counted
+            // ones, which the next writable open cuts off: the chains of the
+            // records there are no one's either way.
+            if (TableError e2 = im.file->truncate(im.slotOffset(kept))) remember(e2, 0);
+            if (!chains.empty()) {
+                TableError e3 =
+                    im.memoFile ? freeDroppedChains(im.memo(), ids, chains) : kMemoAccessFailed;
+                if (e3 != kOk) remember(e3, 0);
+            }
+        }
     }
     im.cursor = 0;
     if (firstError != kOk) return at.fail(firstError, failedRecord);
@@ -859,19 +1123,21 @@ Status TableFile::forEachRecord(const std::function<bool()>& visitor) {
     std::int32_t count = 0;
     if (TableError e = im.readRecordCount(true, count)) return at.fail(e);
 
-    TableError firstError = kOk;
-    std::int64_t firstErrorSlot = 0;
+    WalkState walk;
     bool stopped = false;
     {
         const std::int64_t rs = im.recordSize;
         const std::int64_t perBatch = std::max<std::int64_t>(1, kScanBatchBytes / rs);
-        std::int64_t slot = std::max<std::int64_t>(im.cursor, 0);
+        const std::int64_t first = std::max<std::int64_t>(im.cursor, 0);
+        std::int64_t slot = first;
         std::vector<std::uint8_t> buf;
         if (slot < count)
             buf.resize(
                 static_cast<std::size_t>(std::min<std::int64_t>(perBatch, count - slot) * rs));
+        RepeatedIds repeats(im, first, &walk);
 
         RecordView view;
+        view.walk = &walk;
         RecordView* outer = im.view;
         ++im.callbackDepth;
         ScopeExit restore([&] {
@@ -907,18 +1173,31 @@ Status TableFile::forEachRecord(const std::function<bool()>& visitor) {
                 if (i >= whole) {
                     // Not covered by the batch (another process holds one of
                     // its records, or the file ended early): this slot alone,
-                    // as the record-by-record loop would read it.
+                    // as the record-by-record loop would read it, waiting for
+                    // a record that another process holds.
                     ByteLockGuard recordLock;
-                    if (TableError e = recordLock.acquire(im.locks, im.slotOffset(slot))) {
+                    if (TableError e = im.lockWaiting(recordLock, im.slotOffset(slot), &walk)) {
                         view.error = e;
                     } else {
                         std::int64_t got = im.readPlain(im.slotOffset(slot), slotBytes,
                                                         static_cast<std::size_t>(rs));
                         if (got != rs) view.error = im.slotReadFailure(slot, got);
                     }
-                    if (view.error != kOk && firstError == kOk) {
-                        firstError = view.error;
-                        firstErrorSlot = slot;
+                    if (view.error != kOk) walk.fail(view.error, slot);
+                }
+                if (view.error == kOk) {
+                    // A live record met a second time is a copy an interrupted
+                    // purge left behind: counted twice it would make every
+                    // total wrong, so it is not handed on and the walk fails.
+                    std::int64_t earlier = -1;
+                    if (TableError e = repeats.check(slot, getI32(slotBytes), earlier)) {
+                        walk.fail(e, slot);
+                    } else if (earlier >= 0) {
+                        walk.fail(kRecordReadFailed, slot,
+                                  "interrupted purge: record " + std::to_string(slot + 1) +
+                                      " repeats record " + std::to_string(earlier + 1) +
+                                      "; run edbtool repair");
+                        continue;
                     }
                 }
                 im.view = &view;
@@ -938,7 +1217,10 @@ Status TableFile::forEachRecord(const std::function<bool()>& visitor) {
         impl_.reset();
         return closed;
     }
-    if (firstError != kOk) return at.fail(firstError, firstErrorSlot + 1);
+    if (walk.error != kOk) {
+        if (!walk.detail.empty()) return at.fail(walk.error, walk.detail);
+        return at.fail(walk.error, walk.errorSlot + 1);
+    }
     return succeed();
 }
 

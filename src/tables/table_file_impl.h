@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "file_io.h"
@@ -14,6 +15,22 @@
 
 namespace tables {
 
+// What forEachRecord() shares with the reads its visitor makes: whether it
+// may still wait for a record another process holds, and its first failure.
+struct WalkState {
+    bool mayWait = true;  // a walk waits (up to 2 s) once; later locks fail at once
+    TableError error = kOk;
+    std::int64_t errorSlot = 0;
+    std::string detail;  // what the context says instead of the record number
+
+    void fail(TableError e, std::int64_t slot, std::string what = {}) {
+        if (error != kOk) return;
+        error = e;
+        errorSlot = slot;
+        detail = std::move(what);
+    }
+};
+
 // What read() and isDeleted() answer from while find() or forEachRecord()
 // hands a record to the caller's function.
 struct RecordView {
@@ -21,6 +38,7 @@ struct RecordView {
     TableError error = kOk;                // non-zero: the slot could not be read
     bool stale = false;                    // written meanwhile: answer from the file
     bool locked = false;                   // the record's lock is held while it is current
+    WalkState* walk = nullptr;             // set by forEachRecord()
 };
 
 struct TableFile::Impl {
@@ -71,8 +89,10 @@ struct TableFile::Impl {
     TableValue readField(int index);
     TableValue memoValue(const FieldDescriptor& f, std::int32_t first, TableError& error);
     [[nodiscard]] TableError checkValues(std::span<const TableValue> values) const;
-    [[nodiscard]] TableError putValues(std::span<const TableValue> values, std::uint8_t* rec,
-                                       bool freshRecord);
+    // Takes the lock byte at `offset`; in a walk that may still wait, a lock
+    // another process holds is asked for again for up to 2 s.
+    [[nodiscard]] TableError lockWaiting(ByteLockGuard& guard, std::int64_t offset,
+                                         WalkState* walk);
     [[nodiscard]] TableError slotReadFailure(std::int64_t slot, std::int64_t got);
 };
 

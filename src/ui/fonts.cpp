@@ -18,10 +18,12 @@ QFont make(const QStringList& families) {
     return f;
 }
 
+// Microsoft YaHei where Windows has it; else Noto Sans CJK SC ahead of
+// WenQuanYi Zen Hei, whose 12-pixel glyphs lose strokes when wine draws them.
 const QStringList& interfaceFamilies() {
     static const QStringList families{
-        QStringLiteral("Microsoft YaHei"), QStringLiteral("WenQuanYi Zen Hei"),
-        QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans CJK")};
+        QStringLiteral("Microsoft YaHei"), QStringLiteral("Noto Sans CJK SC"),
+        QStringLiteral("WenQuanYi Zen Hei"), QStringLiteral("Noto Sans CJK")};
     return families;
 }
 

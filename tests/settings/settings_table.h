@@ -41,7 +41,11 @@ class TempFolder {
     TempFolder& operator=(const TempFolder&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
-    std::string file(std::string_view name) const { return (path_ / name).string(); }
+    // `name` and the result are UTF-8, as the table functions take paths.
+    std::string file(std::string_view name) const {
+        const std::u8string p = (path_ / utf8Path(name)).u8string();
+        return std::string(p.begin(), p.end());
+    }
 
   private:
     std::filesystem::path path_;

@@ -259,17 +259,21 @@ TEST_F(ForeignLockTest, ALockedBlockOfTheOldChainFailsTheWriteAndChangesNothing)
 // The walk reads records in batches, but a memo value is read as the
 // record-by-record loop reads it: under the record's lock, from the first
 // block the record holds at that moment, not the one in the batch's copy.
+// A record whose lock another process keeps is waited for, then fails the walk.
 TEST_F(ForeignLockTest, TheWalkFollowsMemoChainsUnderTheRecordLock) {
     // Another process, through links (a second name for the same files).
     std::filesystem::create_hard_link(dir / "t.EDB", dir / "l.EDB");
     std::filesystem::create_hard_link(dir / "t.EDT", dir / "l.EDT");
+    FaultFileSystem ffs;
+    ffs.useFakeClock();
+    ScopedFileSystem use(ffs);
     TableFile t, other;
     ASSERT_TRUE(t.open(at("t"), "k"));
     ASSERT_TRUE(other.open(at("l"), "k"));
     auto lockOf3 = foreign();
     const std::string longMemo(700, 'v');
     std::vector<std::pair<std::string, TableError>> seen;
-    ASSERT_TRUE(t.forEachRecord([&] {
+    const Status walked = t.forEachRecord([&] {
         if (t.recordNumber() == 1) {
             // Record 2's value goes (block 2 to the free list), record 3's
             // grows into block 3 and then block 2.
@@ -282,12 +286,55 @@ TEST_F(ForeignLockTest, TheWalkFollowsMemoChainsUnderTheRecordLock) {
         std::string m = t.read("m").asText();
         seen.emplace_back(m, lastTableError());
         return true;
-    }));
+    });
     EXPECT_EQ(seen, (std::vector<std::pair<std::string, TableError>>{
                         {"memo", kOk}, {"", kOk}, {"", kLockViolation}}));
+    EXPECT_EQ(walked.code(), kLockViolation);
+    EXPECT_EQ(walked.context(), "t.EDB: forEachRecord, record 3");
+    EXPECT_GE(ffs.counts().sleptMs, 2000);
     EXPECT_EQ(lockOf3->unlock(slot(3), 1), kOk);
     ASSERT_TRUE(t.goTo(3));
     EXPECT_EQ(t.read("m").asText(), longMemo);
+}
+
+// A record that another process is writing is waited for rather than
+// left out of the walk; a walk waits once, so that a process keeping many
+// records locked cannot make it wait for each in turn.
+TEST_F(ForeignLockTest, TheWalkWaitsForARecordAnotherProcessHolds) {
+    auto other = foreign();
+    TableFile t;
+    ASSERT_TRUE(t.open(at("t"), "k"));
+    ASSERT_EQ(other->lock(slot(2), 1), 0);
+    std::thread letGo([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        EXPECT_EQ(other->unlock(slot(2), 1), kOk);
+    });
+    std::vector<std::int64_t> seen;
+    const Status walked = t.forEachRecord([&] {
+        seen.push_back(t.read("n").asInteger());
+        return true;
+    });
+    letGo.join();
+    EXPECT_TRUE(walked);
+    EXPECT_EQ(seen, (std::vector<std::int64_t>{1, 2, 3}));
+    t.close();
+
+    FaultFileSystem ffs;
+    ffs.useFakeClock();
+    ScopedFileSystem use(ffs);
+    ASSERT_TRUE(t.open(at("t"), "k"));
+    ASSERT_EQ(other->lock(slot(2), 1), 0);
+    ASSERT_EQ(other->lock(slot(3), 1), 0);
+    seen.clear();
+    const Status failed = t.forEachRecord([&] {
+        seen.push_back(t.read("n").asInteger());
+        return true;
+    });
+    EXPECT_EQ(failed.code(), kLockViolation);
+    EXPECT_EQ(failed.context(), "t.EDB: forEachRecord, record 2");
+    EXPECT_EQ(seen, (std::vector<std::int64_t>{1, 0, 0}));
+    EXPECT_GE(ffs.counts().sleptMs, 2000);
+    EXPECT_LT(ffs.counts().sleptMs, 2100);
 }
 
 TEST_F(ForeignLockTest, TheCountLockIsRetriedForCountSkipAndGoToOnly) {
@@ -369,6 +416,7 @@ TEST_F(ForeignLockTest, SharingModesTwoAndFourTakeNoLocks) {
 // Every operation gives back what it took, also when it fails.
 TEST_F(ForeignLockTest, OperationsReleaseTheirLocks) {
     FaultFileSystem ffs;
+    ffs.useFakeClock();  // the walk waits for the record whose lock fails
     ScopedFileSystem use(ffs);
     TableFile t;
     ASSERT_TRUE(t.open(at("t"), "k"));

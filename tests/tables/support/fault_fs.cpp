@@ -47,6 +47,11 @@ struct FaultFileSystem::State {
     std::int64_t lockRangeOffset = 0, lockRangeLength = 0;
     TableError lockRangeCode = kOk;
     std::optional<TableError> unlockFault, sizeFault, truncateFault, syncFault;
+    int callsToFailure = 0;  // counts down to the failing call; 0: none armed
+    TableError callCode = kOk;
+    const char* failedCall = nullptr;  // the kind of call failCall() failed
+    int changesToCrash = 0;            // counts down to the crash; 0: none armed
+    bool crashed = false;
     bool fakeClock = false;
     std::uint32_t clock = 0;
     int openFiles = 0;
@@ -59,6 +64,19 @@ struct FaultFileSystem::State {
 };
 
 namespace {
+
+// Whether this I/O call is the one failCall() picked (and disarms it then).
+bool failsNow(FaultFileSystem::State& s, const char* kind) {
+    if (s.callsToFailure == 0 || --s.callsToFailure > 0) return false;
+    s.failedCall = kind;
+    return true;
+}
+
+// Whether this write or truncate comes at or after the crash.
+bool droppedByCrash(FaultFileSystem::State& s) {
+    if (s.changesToCrash > 0 && --s.changesToCrash == 0) s.crashed = true;
+    return s.crashed;
+}
 
 class FaultFile final : public File {
   public:
@@ -85,6 +103,7 @@ class FaultFile final : public File {
     std::int64_t readAt(std::int64_t offset, void* buf, std::size_t n) override {
         auto& s = *state_;
         ++s.counts.reads;
+        if (failsNow(s, "read")) return s.callCode;
         std::size_t allowed = s.failReadBudget.take(n);
         bool fails = allowed < n;
         if (fails && allowed == 0) return s.failReadBudget.code;
@@ -98,6 +117,8 @@ class FaultFile final : public File {
     TableError writeAt(std::int64_t offset, const void* buf, std::size_t n) override {
         auto& s = *state_;
         ++s.counts.writes;
+        if (failsNow(s, "write")) return s.callCode;
+        if (droppedByCrash(s)) return kOk;
         std::size_t allowed = s.writeBudget.take(n);
         if (allowed > 0) {
             TableError e = inner_->writeAt(offset, buf, allowed);
@@ -109,12 +130,15 @@ class FaultFile final : public File {
 
     std::int64_t size() override {
         ++state_->counts.sizes;
+        if (failsNow(*state_, "size")) return state_->callCode;
         if (state_->sizeFault) return *state_->sizeFault;
         return inner_->size();
     }
 
     TableError truncate(std::int64_t length) override {
         ++state_->counts.truncates;
+        if (failsNow(*state_, "truncate")) return state_->callCode;
+        if (droppedByCrash(*state_)) return kOk;
         if (state_->truncateFault) return *state_->truncateFault;
         return inner_->truncate(length);
     }
@@ -128,6 +152,7 @@ class FaultFile final : public File {
     TableError lock(std::int64_t offset, std::int64_t length) override {
         auto& s = *state_;
         ++s.counts.locks;
+        if (failsNow(s, "lock")) return s.callCode;
         if (s.lockFault) {
             if (s.lockCallsBeforeFault > 0)
                 --s.lockCallsBeforeFault;
@@ -145,6 +170,7 @@ class FaultFile final : public File {
     TableError unlock(std::int64_t offset, std::int64_t length) override {
         auto& s = *state_;
         ++s.counts.unlocks;
+        if (failsNow(s, "unlock")) return s.callCode;
         if (s.unlockFault) return *s.unlockFault;
         TableError e = inner_->unlock(offset, length);
         if (e == 0) {
@@ -206,8 +232,26 @@ void FaultFileSystem::failSize(TableError code) { state_->sizeFault = code; }
 void FaultFileSystem::failTruncate(TableError code) { state_->truncateFault = code; }
 void FaultFileSystem::failSync(TableError code) { state_->syncFault = code; }
 
+void FaultFileSystem::failCall(int k, TableError code) {
+    state_->failedCall = nullptr;
+    state_->callsToFailure = k;
+    state_->callCode = code;
+}
+
+void FaultFileSystem::crashAtWrite(int k) {
+    state_->changesToCrash = k;
+    state_->crashed = false;
+}
+
+const char* FaultFileSystem::failedCall() const { return state_->failedCall; }
+
+bool FaultFileSystem::crashed() const { return state_->crashed; }
+
 void FaultFileSystem::clearFaults() {
     auto& s = *state_;
+    s.callsToFailure = 0;
+    s.changesToCrash = 0;
+    s.crashed = false;
     s.openFault.reset();
     s.openSuffix.clear();
     s.openFaultCreate = false;

@@ -38,6 +38,9 @@ class FaultFileSystem : public FileSystem {
         int locks = 0;  // lock() calls, failed ones included
         int unlocks = 0;
         int sleeps = 0;
+        // The calls failCall() counts, and those crashAtWrite() counts.
+        int ioCalls() const { return reads + writes + sizes + truncates + locks + unlocks; }
+        int changes() const { return writes + truncates; }
         std::int64_t bytesRead = 0;     // delivered to callers
         std::int64_t bytesWritten = 0;  // that reached the real file
         std::int64_t sleptMs = 0;
@@ -75,6 +78,19 @@ class FaultFileSystem : public FileSystem {
     void failSize(TableError code = kUnknown);
     void failTruncate(TableError code = kHardwareFault);
     void failSync(TableError code = kHardwareFault);
+    // The k-th I/O call from now on (from 1; reads, writes, truncates, size
+    // queries, locks and unlocks all count) fails with `code` and has no
+    // effect; the calls after it work again.
+    void failCall(int k, TableError code = kHardwareFault);
+    // The kind of call failCall() made fail ("read", "write", "truncate",
+    // "size", "lock", "unlock"), or null while it has not come yet.
+    const char* failedCall() const;
+    // The process dies just before the k-th write or truncate from now on
+    // (from 1): that call and every later write and truncate report success
+    // and change nothing, while reads go on seeing the files as they are.
+    void crashAtWrite(int k);
+    // Whether the crash set by crashAtWrite() has happened.
+    bool crashed() const;
     // Stops every fault above (counts and the clock stay).
     void clearFaults();
 

@@ -1,9 +1,11 @@
 #include "support/table_bytes.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <fstream>
-#include <iterator>
+#include <map>
+#include <mutex>
 #include <stdexcept>
 
 #include "scramble.h"  // md5 only; it is checked against RFC 1321's vectors elsewhere
@@ -80,16 +82,24 @@ std::string referenceDigest(std::string_view password) {
     return out;
 }
 
-void referenceScramble(std::string_view password, std::int64_t offset, std::uint8_t* data,
-                       std::size_t n) {
-    if (password.empty() || n == 0) return;
-    const std::string digest = referenceDigest(password);
-    const std::int64_t end = offset + static_cast<std::int64_t>(n);
+namespace {
+
+// The keystream of a password for the file offsets below the pages made so
+// far, from the published algorithm. It is made once per password and kept
+// for the run: the fault loops unscramble whole files after every step.
+std::mutex keystreamMutex;
+std::map<std::string, Bytes, std::less<>> keystreams;
+
+void extendKeystream(std::string_view password, Bytes& ks, std::int64_t end) {
     const std::int64_t lastPage = (end - 1) / 4096;
+    const auto firstPage = static_cast<std::int64_t>(ks.size() / 4096);
+    if (firstPage > lastPage) return;
+    const std::string digest = referenceDigest(password);
     Bytes master(static_cast<std::size_t>(4 * (lastPage + 1)));
     PlainRc4 m(reinterpret_cast<const std::uint8_t*>(password.data()), password.size());
     for (auto& b : master) b = m.next();
-    for (std::int64_t page = offset / 4096; page <= lastPage; ++page) {
+    ks.resize(static_cast<std::size_t>((lastPage + 1) * 4096));
+    for (std::int64_t page = firstPage; page <= lastPage; ++page) {
         std::uint32_t w = 0;
         for (int k = 0; k < 4; ++k) w |= std::uint32_t(master[4 * page + k]) << (8 * k);
         std::uint8_t key[40];
@@ -99,11 +109,24 @@ void referenceScramble(std::string_view password, std::int64_t offset, std::uint
         for (int k = 0; k < 4; ++k) key[36 + k] = std::uint8_t(x >> (8 * k));
         PlainRc4 g(key, 40);
         for (int k = 0; k < 36; ++k) g.next();
-        for (std::int64_t o = page * 4096; o < page * 4096 + 4096; ++o) {
-            std::uint8_t ks = g.next();
-            if (o >= offset && o < end && o >= 4) data[o - offset] ^= ks;
-        }
+        for (std::int64_t o = page * 4096; o < page * 4096 + 4096; ++o)
+            ks[static_cast<std::size_t>(o)] = g.next();
     }
+}
+
+}  // namespace
+
+void referenceScramble(std::string_view password, std::int64_t offset, std::uint8_t* data,
+                       std::size_t n) {
+    if (password.empty() || n == 0) return;
+    const std::int64_t end = offset + static_cast<std::int64_t>(n);
+    std::lock_guard lock(keystreamMutex);
+    auto it = keystreams.find(password);
+    if (it == keystreams.end()) it = keystreams.emplace(std::string(password), Bytes()).first;
+    Bytes& ks = it->second;
+    extendKeystream(password, ks, end);
+    for (std::int64_t o = std::max<std::int64_t>(offset, 4); o < end; ++o)
+        data[o - offset] ^= ks[static_cast<std::size_t>(o)];
 }
 
 Bytes scrambled(Bytes plain, std::string_view password) {
@@ -155,9 +178,13 @@ Bytes memoBlock(std::int32_t prev, std::int32_t next, std::string_view data) {
 }
 
 Bytes readFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
+    std::ifstream in(p, std::ios::binary | std::ios::ate);
     if (!in) throw std::runtime_error("cannot read " + p.string());
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    Bytes b(static_cast<std::size_t>(in.tellg()));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(b.data()), static_cast<std::streamsize>(b.size()));
+    if (!in) throw std::runtime_error("cannot read " + p.string());
+    return b;
 }
 
 void writeFile(const std::filesystem::path& p, const Bytes& bytes) {
