@@ -2,7 +2,8 @@
 # Installs what is needed, builds everything and runs every test:
 #   1. the normal build: all tests under CTest (GUI tests headless);
 #   2. a sanitizer build (ASan + UBSan) of the Qt-free libraries and their tests;
-#   3. the Windows cross build of everything (Qt from scripts/qt-mingw.sh), its
+#   3. the Windows cross build of everything (Qt from scripts/qt-mingw.sh,
+#      libxlsxwriter from scripts/xlsxwriter-mingw.sh), its
 #      tests run under wine, the program's end-to-end run on Xvfb included,
 #      and the shop's package (scripts/package-windows.sh) tried under wine.
 # Build trees live in build/, build-asan/ and build-win/ beside this script's project.
@@ -31,10 +32,11 @@ cmake --build build-asan -j "$jobs"
 
 echo "== Windows cross build (everything, with Qt for mingw-w64) under wine"
 qt_prefix=$(bash scripts/qt-mingw.sh | tail -n 1)
+xlsx_prefix=$(bash scripts/xlsxwriter-mingw.sh | tail -n 1)
 export WINEDEBUG=-all WINEPREFIX="$root/build-win/.wine"
 cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-      -DCMAKE_PREFIX_PATH="$qt_prefix" -DQT_HOST_PATH=/usr \
+      -DCMAKE_PREFIX_PATH="$qt_prefix;$xlsx_prefix" -DQT_HOST_PATH=/usr -DLANHE_GUI=ON \
       -DLANHE_HOST_EDBTOOL="$root/build/bin/edbtool" \
       -DLANHE_WERROR=ON -DLANHE_BENCH=OFF >/dev/null
 cmake --build build-win -j "$jobs"

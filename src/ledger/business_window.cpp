@@ -1,5 +1,8 @@
 #include "business_window.h"
 
+#include <algorithm>
+
+#if LANHE_CHARTS
 #include <QBarCategoryAxis>
 #include <QBarSet>
 #include <QChart>
@@ -9,7 +12,7 @@
 #include <QStackedBarSeries>
 #include <QToolTip>
 #include <QValueAxis>
-#include <algorithm>
+#endif
 
 #include "dates.h"
 #include "fonts.h"
@@ -20,11 +23,12 @@
 namespace ledger {
 namespace {
 
+QString shown(double value) { return QString::fromStdString(shownTotal(value)); }
+
+#if LANHE_CHARTS
 const QColor kSettledColour(76, 153, 92);
 const QColor kUnsettledColour(235, 142, 52);
 const QColor kCustomerColour(70, 120, 190);
-
-QString shown(double value) { return QString::fromStdString(shownTotal(value)); }
 
 // The bars carry what the labels show: each figure rounded to one decimal.
 double barValue(double value) { return convert::roundTo(value, 1); }
@@ -160,6 +164,7 @@ void fillCustomers(ui::StatisticsWindow& w, const BusinessFigures& f) {
     series->attachAxis(x);
     show(*w.图表客户, chart);
 }
+#endif
 
 }  // namespace
 
@@ -186,8 +191,10 @@ void fillStatisticsWindow(ui::StatisticsWindow& w, const BusinessFigures& f, dou
     w.标签本月已结->setText(shown(f.monthTakings.settled));
     w.标签本月未结->setText(shown(f.monthTakings.unsettled));
     w.标签本月合计->setText(shown(f.monthTakings.all()));
+#if LANHE_CHARTS
     fillMonths(w, f);
     fillCustomers(w, f);
+#endif
 }
 
 }  // namespace ledger

@@ -2,7 +2,6 @@
 // window can use its members directly.
 #pragma once
 
-#include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -12,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "chart_view.h"
 #include "combo_box.h"
 #include "date_picker.h"
 #include "edit_box.h"

@@ -1,6 +1,5 @@
 #include "layout.h"
 
-#include <QChartView>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHash>
@@ -10,6 +9,7 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "chart_view.h"
 #include "combo_box.h"
 #include "date_picker.h"
 #include "edit_box.h"
@@ -67,7 +67,7 @@ bool kindMatches(Kind kind, const QWidget* c) {
         case Kind::Grid:
             return qobject_cast<const TableGrid*>(c);
         case Kind::Chart:
-            return qobject_cast<const QChartView*>(c);
+            return qobject_cast<const ChartView*>(c);
     }
     return false;
 }
@@ -135,6 +135,7 @@ void configure(QWidget* control, const ControlSpec& desc) {
             control->hide();
             break;
         case Kind::Chart: {
+#if LANHE_CHARTS
             auto* view = static_cast<QChartView*>(control);
             view->setRenderHint(QPainter::Antialiasing);
             view->setFrameShape(QFrame::NoFrame);
@@ -142,6 +143,7 @@ void configure(QWidget* control, const ControlSpec& desc) {
             view->setFocusPolicy(Qt::NoFocus);
             for (QWidget* inner : view->findChildren<QWidget*>())
                 inner->setFocusPolicy(Qt::NoFocus);
+#endif
             break;
         }
         case Kind::ComboBox:

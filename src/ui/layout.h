@@ -38,7 +38,7 @@ enum class Kind {
     DataProvider,      // invisible placeholders (QWidget) beside the grid
     DataSource,        //   that prints the query page's delivery note
     Grid,              // ui::TableGrid, never shown: it prints
-    Chart,             // QChartView (the statistics window's charts)
+    Chart,             // ui::ChartView (the statistics window's charts)
 };
 
 struct ControlSpec {

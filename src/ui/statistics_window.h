@@ -25,9 +25,9 @@ class StatisticsWindow : public QDialog {
 
     TransparentLabel* 透明标签1 = nullptr;
     TransparentLabel* 标签统计日期 = nullptr;
-    QChartView* 图表月份 = nullptr;
+    ChartView* 图表月份 = nullptr;
     GroupFrame* 分组框1 = nullptr;
-    QChartView* 图表客户 = nullptr;
+    ChartView* 图表客户 = nullptr;
     GroupFrame* 分组框2 = nullptr;
     QLabel* 标签本年 = nullptr;
     QLabel* 标签本月 = nullptr;
