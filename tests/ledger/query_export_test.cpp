@@ -16,6 +16,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "../support/record_held_elsewhere.h"
 #include "business_figures.h"
 #include "page_fixture.h"
 #include "statistics_window.h"
@@ -263,8 +264,13 @@ TEST_F(StatisticsTest, OpeningAgainShowsTheSameWindowWithNewFigures) {
 }
 
 TEST_F(StatisticsTest, ALedgerThatCannotBeReadShowsTheMessageAndNoWindow) {
+    put(day(2024, 3, 1), "张三", "照片", 30, "", true);
+    put(day(2024, 3, 2), "李四", "相框", 20, "", false);
     openQueryPage();
-    std::filesystem::remove(std::string(kLedgerFileName));
+    // An entry that another program keeps locked: figures without it would
+    // be wrong, so there are none.
+    const testing_support::RecordHeldElsewhere held(std::string(kLedgerFileName), kLedgerPassword,
+                                                    2);
     EXPECT_EQ(open(), nullptr);
     EXPECT_EQ(dialogs_.messages(),
               (QList<ui::RecordedMessage>{
