@@ -16,9 +16,10 @@ cd "$root"
 
 bash scripts/setup.sh
 qt_prefix=$(bash scripts/qt-mingw.sh | tail -n 1)
+xlsx_prefix=$(bash scripts/xlsxwriter-mingw.sh | tail -n 1)
 cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-      -DCMAKE_PREFIX_PATH="$qt_prefix" -DQT_HOST_PATH=/usr \
+      -DCMAKE_PREFIX_PATH="$qt_prefix;$xlsx_prefix" -DQT_HOST_PATH=/usr -DLANHE_GUI=ON \
       -DLANHE_WERROR=ON -DLANHE_BENCH=OFF >/dev/null
 cmake --build build-win -j "$(nproc)" --target lanhe-ledger edbtool
 

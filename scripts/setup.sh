@@ -11,8 +11,12 @@ packages=(
   # libraries
   libgtest-dev libgmock-dev googletest libbenchmark-dev libsqlite3-dev
   nlohmann-json3-dev libcli11-dev
+  # Excel export, the statistics window's charts
+  libxlsxwriter-dev qt6-charts-dev libqt6opengl6-dev
   # headless and real-window GUI runs, screenshots, window manager for the X11 tests
   xvfb xauth x11-utils xdotool openbox imagemagick
+  # tests read back what the program writes: the zip inside an .xlsx, the text of a PDF
+  unzip poppler-utils
   # Qt's own Chinese texts (print preview, page setup, standard buttons, menus)
   qt6-translations-l10n
   # CJK fonts so that no caption shows empty boxes

@@ -6,7 +6,8 @@
 #   3. Clang: the table library with its thread-safety analysis as errors and
 #      ThreadSanitizer, its tests run; the fuzz target (libFuzzer, ASan, UBSan)
 #      run once over its seed corpus;
-#   4. the Windows cross build of everything (Qt from scripts/qt-mingw.sh), its
+#   4. the Windows cross build of everything (Qt from scripts/qt-mingw.sh,
+#      libxlsxwriter from scripts/xlsxwriter-mingw.sh), its
 #      tests run under wine, the program's end-to-end run on Xvfb included,
 #      and the shop's package (scripts/package-windows.sh) tried under wine.
 # Build trees live in build/, build-asan/, build-tsan/, build-fuzz/ and build-win/
@@ -58,10 +59,11 @@ echo "fuzz corpus replay: $(grep -c '^Executed' build-fuzz/replay.log || true) s
 
 echo "== Windows cross build (everything, with Qt for mingw-w64) under wine"
 qt_prefix=$(bash scripts/qt-mingw.sh | tail -n 1)
+xlsx_prefix=$(bash scripts/xlsxwriter-mingw.sh | tail -n 1)
 export WINEDEBUG=-all WINEPREFIX="$root/build-win/.wine"
 cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
-      -DCMAKE_PREFIX_PATH="$qt_prefix" -DQT_HOST_PATH=/usr \
+      -DCMAKE_PREFIX_PATH="$qt_prefix;$xlsx_prefix" -DQT_HOST_PATH=/usr \
       -DLANHE_HOST_EDBTOOL="$root/build/bin/edbtool" \
       -DLANHE_WERROR=ON -DLANHE_GUI=ON -DLANHE_TESTS=ON -DLANHE_BENCH=OFF >/dev/null
 cmake --build build-win -j "$jobs"

@@ -58,6 +58,10 @@ std::string oneDecimal(double value) {
 
 }  // namespace
 
+std::string_view edgeChoiceName(EdgeType edge) {
+    return edge == EdgeType::None ? std::string_view("无") : edgeName(edge);
+}
+
 double edgeCharge(EdgeType edge, double size1, double size2, double quantity) {
     const double strips = (2 * size1 + 2 * size2) / 2.4;
     return strips * quantity * stripPrice(edge);

@@ -11,9 +11,14 @@
 
 namespace composer {
 
-// Edge strips around a frame. Only None is offered today; the other kinds
-// carry their prices for when a way to choose them is added.
+// Edge strips around a frame, in the order the dialog offers them.
 enum class EdgeType { None, SmallGrey, SmallGoldSilver, LargeGoldSilver };
+inline constexpr EdgeType kEdgeTypes[] = {EdgeType::None, EdgeType::SmallGrey,
+                                          EdgeType::SmallGoldSilver, EdgeType::LargeGoldSilver};
+
+// The name the dialog offers an edge type under: "无", "小灰边", "小金银",
+// "大金银" (the last three also stand in the composed remark).
+std::string_view edgeChoiceName(EdgeType edge);
 
 // The box texts exactly as typed.
 struct JobInputs {

@@ -1,7 +1,11 @@
 #include "composer_dialog_actions.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <algorithm>
+#include <iterator>
 
 #include "composer_dialog.h"
 #include "dialogs.h"
@@ -46,6 +50,10 @@ ComposerActions::ComposerActions(ui::ComposerDialog& dialog, ui::EntryPage& entr
     connect(d.编辑框备注, &QLineEdit::returnPressed, this, &ComposerActions::composeItem);
     connect(d.按钮1, &QAbstractButton::clicked, this, &ComposerActions::composeItem);
     connect(d.按钮2, &QAbstractButton::clicked, &d, &QDialog::reject);
+
+    for (EdgeType edge : kEdgeTypes) d.组合框边条->addItem(qt(std::string(edgeChoiceName(edge))));
+    d.组合框边条->setCurrentIndex(0);
+    connect(d.组合框边条, &QComboBox::activated, this, &ComposerActions::chooseEdge);
     d.编辑框尺寸1->setFocus();
 }
 
@@ -61,6 +69,16 @@ void ComposerActions::recomputeAmount() {
     edge_ = p.edge;
     dialog_.透明标签含边条->setText(qt(p.edgeNote));
     dialog_.标签金额->setText(qt(p.amountText));
+    // The box shows the edge type in force, also after a fallback to none.
+    const auto shownEdge = std::find(std::begin(kEdgeTypes), std::end(kEdgeTypes), edge_);
+    const QSignalBlocker quiet(dialog_.组合框边条);
+    dialog_.组合框边条->setCurrentIndex(static_cast<int>(shownEdge - std::begin(kEdgeTypes)));
+}
+
+void ComposerActions::chooseEdge(int index) {
+    if (index < 0 || index >= static_cast<int>(std::size(kEdgeTypes))) return;
+    edge_ = kEdgeTypes[index];
+    recomputeAmount();
 }
 
 void ComposerActions::composeItem() {

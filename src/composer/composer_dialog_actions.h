@@ -33,8 +33,12 @@ class ComposerActions : public QObject {
   public:
     ComposerActions(ui::ComposerDialog& dialog, ui::EntryPage& entry);
 
-    // Quantity or unit price edited: the amount label and the edge note anew.
+    // Quantity or unit price edited, or an edge strip chosen: the amount
+    // label and the edge note anew.
     void recomputeAmount();
+    // An entry of `组合框边条` chosen: that edge type, and the amount anew
+    // (with a size missing it falls back to none, and the box shows so).
+    void chooseEdge(int index);
     // "完成", or Enter in the unit price or the dialog's remark box.
     void composeItem();
 

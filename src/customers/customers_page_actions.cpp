@@ -1,7 +1,9 @@
 #include "customers_page_actions.h"
 
+#include <QAction>
 #include <QColor>
 #include <QListWidget>
+#include <QMenu>
 #include <QMouseEvent>
 #include <array>
 #include <optional>
@@ -59,6 +61,38 @@ CustomersPageActions::CustomersPageActions(ui::CustomersPage& page,
     connect(page.按钮添加, &QAbstractButton::clicked, this, [this] { addCustomer(); });
     connect(page.按钮修改, &QAbstractButton::clicked, this, [this] { modifyCustomer(); });
     connect(page.按钮删除, &QAbstractButton::clicked, this, [this] { deleteCustomer(); });
+    buildRankingMenu();
+}
+
+void CustomersPageActions::buildRankingMenu() {
+    ui::ReportList* list = page_.超级列表框1;
+    exportEntries_ = ledger::addExportEntries(
+        *list->contextMenu(), [this] { return rankingSheet(); }, QStringLiteral("客户消费排行"));
+    connect(list, &ui::ReportList::contextMenuAboutToOpen, this, [this, list] {
+        for (QAction* entry : exportEntries_) entry->setEnabled(list->rowCount() > 0);
+    });
+}
+
+exporting::Sheet CustomersPageActions::rankingSheet() const {
+    using exporting::ColumnKind;
+    const ui::ReportList& list = *page_.超级列表框1;
+    static constexpr int kColumns[] = {1, 2};  // "客户", "总消费"
+    static constexpr ColumnKind kKinds[] = {ColumnKind::Text, ColumnKind::Amount};
+    exporting::Sheet sheet;
+    sheet.name = "客户消费排行";
+    sheet.columns = ledger::sheetColumns(list, kColumns, kKinds);
+    sheet.rows = ledger::shownRows(list, kColumns);
+    // What the frame "全部已未结金额" beside the list shows, and the whole.
+    const std::string settled = page_.标签全部已结->text().toStdString();
+    const std::string unsettled = page_.标签全部未结->text().toStdString();
+    const double all = convert::textToNumber(settled) + convert::textToNumber(unsettled);
+    sheet.totals = {
+        {"已结", settled}, {"未结", unsettled}, {"合计", sumText(all, 1).toStdString()}};
+    return sheet;
+}
+
+void CustomersPageActions::exportRanking(ledger::ExportFormat format) {
+    ledger::exportSheet(rankingSheet(), format, QStringLiteral("客户消费排行"));
 }
 
 void CustomersPageActions::fillCustomerMenu() {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "customers.h"
+#include "list_export.h"
 #include "settings.h"
 
 namespace ui {
@@ -73,11 +74,20 @@ class CustomersPageActions : public QObject {
     void showCustomerStatement();
     void buildSpendingRanking();
 
+    // The ranking as it shows, largest first, with the whole ledger's
+    // settled and unsettled totals and their sum below it.
+    exporting::Sheet rankingSheet() const;
+    // "导出到Excel…", "导出CSV…" of the ranking's right-click menu.
+    void exportRanking(ledger::ExportFormat format);
+
   protected:
     // Notes whether a press on the menu's list lands on the selected item.
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The right-click menu of `超级列表框1`, built here in one place; further
+    // entries go to the same menu.
+    void buildRankingMenu();
     void applyButtonLook();
     void enableAndEmptyForm();
     void showNoCustomer();
@@ -100,6 +110,7 @@ class CustomersPageActions : public QObject {
     std::vector<std::string> names_;
     // The last press on the menu's list landed on the item already selected.
     bool pressOnSelected_ = false;
+    QList<QAction*> exportEntries_;
 };
 
 }  // namespace customers

@@ -89,6 +89,7 @@ void QueryPageActions::printDeliveryNote() {
     QDateTime now = QDateTime::currentDateTime();
     now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
 
+    p.表格1->setDocumentName(QStringLiteral("岚禾图文出货单"));
     ControlGrid grid(*p.表格1);
     buildDeliveryNote(grid, lines, gbkLossy(p.合计标签->text()), ui::DatePicker::toDays(now));
 }

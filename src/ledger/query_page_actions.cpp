@@ -1,9 +1,13 @@
 #include "query_page_actions.h"
 
+#include <QAction>
+#include <QDateTime>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <algorithm>
 
+#include "business_window.h"
 #include "date_picker.h"
 #include "dates.h"
 #include "dialogs.h"
@@ -14,6 +18,7 @@
 #include "page_helpers.h"
 #include "query_page.h"
 #include "report_list.h"
+#include "statistics_window.h"
 #include "text.h"
 
 namespace ledger {
@@ -60,6 +65,64 @@ QueryPageActions::QueryPageActions(ui::QueryPage& page, LedgerState& state)
     connect(list, &ui::ReportList::rowSelectionChanged, this, [this] { updateSelectedTotal(); });
     connect(list, &ui::ReportList::headerClicked, this,
             [this](int column) { queryHeaderClicked(column); });
+    buildListMenu();
+}
+
+void QueryPageActions::buildListMenu() {
+    ui::ReportList* list = page_.超级列表框统计;
+    QMenu* menu = list->contextMenu();
+    exportEntries_ = addExportEntries(
+        *menu, [this] { return listSheet(); }, QStringLiteral("查询结果"));
+    menu->addSeparator();
+    connect(menu->addAction(QStringLiteral("经营统计…")), &QAction::triggered, this,
+            [this] { openBusinessFigures(); });
+    // An empty list has nothing to export.
+    connect(list, &ui::ReportList::contextMenuAboutToOpen, this, [this, list] {
+        for (QAction* entry : exportEntries_) entry->setEnabled(list->rowCount() > 0);
+    });
+}
+
+exporting::Sheet QueryPageActions::listSheet() const {
+    using exporting::ColumnKind;
+    const ui::ReportList& list = *page_.超级列表框统计;
+    static constexpr int kColumns[] = {kSeq, kDate, kCustomer, kItem, kAmount, kStatus, kRemark};
+    static constexpr ColumnKind kKinds[] = {
+        ColumnKind::Number, ColumnKind::Date, ColumnKind::Text, ColumnKind::Text,
+        ColumnKind::Amount, ColumnKind::Text, ColumnKind::Text};
+    exporting::Sheet sheet;
+    sheet.name = "查询结果";
+    sheet.columns = sheetColumns(list, kColumns, kKinds);
+    sheet.rows = shownRows(list, kColumns);
+    exporting::Row total(std::size(kColumns));
+    total[0] = "本页合计";
+    total[kAmount - kSeq] = page_.合计标签->text().toStdString();
+    sheet.totals.push_back(std::move(total));
+    return sheet;
+}
+
+void QueryPageActions::exportList(ExportFormat format) {
+    exportSheet(listSheet(), format, QStringLiteral("查询结果"));
+}
+
+void QueryPageActions::openBusinessFigures() {
+    const double today =
+        today_.value_or(ui::DatePicker::toDays(QDateTime(QDate::currentDate(), QTime(0, 0))));
+    const std::optional<BusinessFigures> figures = businessFigures(today);
+    if (!figures) {
+        show(text::kTableNotRead, ui::MessageIcon::Error);
+        return;
+    }
+    if (!statistics_) {
+        statistics_ = new ui::StatisticsWindow(&page_);
+        statistics_->setWindowFlags(Qt::Dialog | Qt::WindowCloseButtonHint);
+        statistics_->setAttribute(Qt::WA_DeleteOnClose);
+        // Over the middle of the page.
+        statistics_->move(page_.geometry().center() - statistics_->rect().center());
+    }
+    fillStatisticsWindow(*statistics_, *figures, today);
+    statistics_->show();
+    statistics_->raise();
+    statistics_->activateWindow();
 }
 
 QueryPageActions::~QueryPageActions() {

@@ -9,8 +9,14 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
+#include <optional>
 
 #include "ledger_state.h"
+#include "list_export.h"
+#include "statistics_window.h"
+
+class QAction;
 
 namespace ui {
 class QueryPage;
@@ -39,16 +45,33 @@ class QueryPageActions : public QObject, public LedgerListPeer {
     // print preview opens.
     void printDeliveryNote();
 
+    // The list as it shows, in its order, with the page total below it.
+    exporting::Sheet listSheet() const;
+    // "导出到Excel…", "导出CSV…": asks for the file and writes listSheet().
+    void exportList(ExportFormat format);
+    // "经营统计…": one walk of the ledger shown in the statistics window (one
+    // window per page; opening it again brings it forward with new figures).
+    void openBusinessFigures();
+    ui::StatisticsWindow* statisticsWindow() const { return statistics_; }
+    // Tests: the day the statistics are made for (else today).
+    void setToday(double day) { today_ = day; }
+
     // LedgerListPeer: after the entry page deleted an entry.
     void refillIfFilled() override;
 
   private:
+    // The right-click menu of `超级列表框统计`, built here in one place:
+    // the exports, then the statistics. Further entries go to the same menu.
+    void buildListMenu();
     enum class QueryKind { Keyword = 1, DateRange = 2, Combined = 3 };
     void runQuery(QueryKind kind);
     void writeSelectedStatus(bool settled);
 
     ui::QueryPage& page_;
     LedgerState& state_;
+    QList<QAction*> exportEntries_;
+    QPointer<ui::StatisticsWindow> statistics_;
+    std::optional<double> today_;
 };
 
 }  // namespace ledger

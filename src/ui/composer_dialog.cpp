@@ -31,6 +31,9 @@ const std::array kLayout{
     LANHE_CONTROL(按钮2, Kind::Button, "", 122, 277, 80, 25, "关闭"),
     LANHE_CONTROL(按钮1, Kind::Button, "", 233, 277, 80, 25, "完成"),
     LANHE_CONTROL(外形框1, Kind::ShapeFrame, "", 3, 44, 317, 221, ""),
+    // The edge strip's choice, in the free row between the amount and the remark.
+    LANHE_CONTROL(标签12, Kind::Label, "外形框1", 29, 117, 32, 24, "边条："),
+    LANHE_CONTROL(组合框边条, Kind::DropDownList, "外形框1", 70, 119, 70, 20, ""),
 };
 // clang-format on
 

@@ -42,6 +42,8 @@ class ComposerDialog : public QDialog {
     QPushButton* 按钮2 = nullptr;
     QPushButton* 按钮1 = nullptr;
     QFrame* 外形框1 = nullptr;
+    QLabel* 标签12 = nullptr;
+    QComboBox* 组合框边条 = nullptr;  // the edge strip: 无, 小灰边, 小金银, 大金银
 };
 
 }  // namespace ui

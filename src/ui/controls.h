@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "chart_view.h"
 #include "combo_box.h"
 #include "date_picker.h"
 #include "edit_box.h"

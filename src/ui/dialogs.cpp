@@ -1,5 +1,9 @@
 #include "dialogs.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
 #include "widget_dialogs.h"
 
 namespace ui {
@@ -8,6 +12,11 @@ namespace {
 Dialogs*& installed() {
     static Dialogs* dialogs = nullptr;
     return dialogs;
+}
+
+QString& lastFolder() {
+    static QString folder;
+    return folder;
 }
 
 }  // namespace
@@ -24,6 +33,16 @@ Dialogs* Dialogs::setCurrent(Dialogs* dialogs) {
     Dialogs* previous = installed();
     installed() = dialogs;
     return previous;
+}
+
+QString saveFolder() {
+    if (!lastFolder().isEmpty() && QFileInfo(lastFolder()).isDir()) return lastFolder();
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return documents.isEmpty() || !QFileInfo(documents).isDir() ? QDir::homePath() : documents;
+}
+
+void rememberSaveFolder(const QString& savedFilePath) {
+    lastFolder() = QFileInfo(savedFilePath).absolutePath();
 }
 
 }  // namespace ui

@@ -10,6 +10,7 @@
 #include <QRect>
 #include <algorithm>
 
+#include "chart_view.h"
 #include "combo_box.h"
 #include "date_picker.h"
 #include "edit_box.h"
@@ -41,6 +42,8 @@ bool kindMatches(Kind kind, const QWidget* c) {
             return qobject_cast<const QPlainTextEdit*>(c);
         case Kind::ComboBox:
             return qobject_cast<const ComboBox*>(c);
+        case Kind::DropDownList:
+            return qobject_cast<const QComboBox*>(c) && !qobject_cast<const ComboBox*>(c);
         case Kind::ListBox:
             return qobject_cast<const QListWidget*>(c);
         case Kind::CheckBox:
@@ -64,6 +67,8 @@ bool kindMatches(Kind kind, const QWidget* c) {
             return c && c->metaObject() == &QWidget::staticMetaObject;
         case Kind::Grid:
             return qobject_cast<const TableGrid*>(c);
+        case Kind::Chart:
+            return qobject_cast<const ChartView*>(c);
     }
     return false;
 }
@@ -137,7 +142,20 @@ void configure(QWidget* control, const ControlSpec& desc) {
         case Kind::Grid:
             control->hide();
             break;
+        case Kind::Chart: {
+#if LANHE_CHARTS
+            auto* view = static_cast<QChartView*>(control);
+            view->setRenderHint(QPainter::Antialiasing);
+            view->setFrameShape(QFrame::NoFrame);
+            // A picture: nothing to type into, no Tab stop.
+            view->setFocusPolicy(Qt::NoFocus);
+            for (QWidget* inner : view->findChildren<QWidget*>())
+                inner->setFocusPolicy(Qt::NoFocus);
+#endif
+            break;
+        }
         case Kind::ComboBox:
+        case Kind::DropDownList:  // its owner fills in the entries
         case Kind::ListBox:
         case Kind::DatePicker:
         case Kind::ToolBar:

@@ -24,6 +24,7 @@ enum class Kind {
     EditBox,           // ui::EditBox
     MultiLineEditBox,  // QPlainTextEdit
     ComboBox,          // ui::ComboBox (editable drop-down)
+    DropDownList,      // QComboBox (a fixed list to choose from, no typing)
     ListBox,           // QListWidget
     CheckBox,          // QCheckBox
     RadioButton,       // ui::RadioButton
@@ -37,6 +38,7 @@ enum class Kind {
     DataProvider,      // invisible placeholders (QWidget) beside the grid
     DataSource,        //   that prints the query page's delivery note
     Grid,              // ui::TableGrid, never shown: it prints
+    Chart,             // ui::ChartView (the statistics window's charts)
 };
 
 struct ControlSpec {

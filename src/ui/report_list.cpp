@@ -1,6 +1,7 @@
 #include "report_list.h"
 
 #include <QAbstractTableModel>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMouseEvent>
@@ -103,7 +104,8 @@ class ReportListModel : public QAbstractTableModel {
     int imageColumn = -1;
 };
 
-ReportList::ReportList(QWidget* parent) : QTreeView(parent), model_(new ReportListModel(this)) {
+ReportList::ReportList(QWidget* parent)
+    : QTreeView(parent), model_(new ReportListModel(this)), menu_(new QMenu(this)) {
     setModel(model_);
     setRootIsDecorated(false);
     setItemsExpandable(false);
@@ -353,6 +355,26 @@ void ReportList::mouseReleaseEvent(QMouseEvent* event) {
         QTreeView::mouseReleaseEvent(event);
     if (event->button() == Qt::RightButton)
         emit rightButtonReleased(rowAt(event->position().toPoint()));
+}
+
+void ReportList::contextMenuEvent(QContextMenuEvent* event) {
+    const QList<QAction*> entries = menu_->actions();
+    const bool any = std::any_of(entries.begin(), entries.end(), [](const QAction* a) {
+        return a->isVisible() && !a->isSeparator();
+    });
+    if (!any) {
+        event->ignore();
+        return;
+    }
+    // The menu key opens it at the current row, or at the list's corner.
+    QPoint at = event->pos();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        const int row = currentRow();
+        at = row >= 0 ? visualRect(model_->index(row, 1)).center() : QPoint(0, 0);
+    }
+    emit contextMenuAboutToOpen(rowAt(at));
+    menu_->popup(viewport()->mapToGlobal(at));
+    event->accept();
 }
 
 void ReportList::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -14,9 +14,15 @@
 // program selection work in both modes.
 //
 // The list does no sorting of its own: a header click is only reported.
+//
+// Right-click menu: each list has one, contextMenu(), empty until a page adds
+// its entries. A right click anywhere in the list (on a row or on empty
+// space) or the menu key opens it while it holds an entry that is shown; a
+// list whose menu is empty treats the right button as before.
 #pragma once
 
 #include <QList>
+#include <QMenu>
 #include <QPersistentModelIndex>
 #include <QPixmap>
 #include <QString>
@@ -95,23 +101,31 @@ class ReportList : public QTreeView {
     // The row under a point of the viewport, -1 for none.
     int rowAt(const QPoint& viewportPos) const;
 
+    // The list's right-click menu: pages add their entries here.
+    QMenu* contextMenu() const { return menu_; }
+
   signals:
     void headerClicked(int column);
     void rowSelectionChanged();
     void currentRowChanged(int row);
     void rowDoubleClicked(int row);     // -1 when not on a row
     void rightButtonReleased(int row);  // -1 when not on a row
+    // The right-click menu is about to open over `row` (-1: empty space), so
+    // that entries can be enabled for what the list holds now.
+    void contextMenuAboutToOpen(int row);
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
     bool pressCanSelect(const QPoint& viewportPos) const;
 
     ReportListModel* model_;
+    QMenu* menu_;
     QPersistentModelIndex anchor_;  // the row a Shift+click spans from
     bool wholeRow_ = true;
     bool pressSwallowed_ = false;

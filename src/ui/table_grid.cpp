@@ -1,5 +1,8 @@
 #include "table_grid.h"
 
+#include <QAction>
+#include <QDir>
+#include <QFile>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -7,9 +10,12 @@
 #include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QTextLayout>
+#include <QToolBar>
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
+#include "dialogs.h"
 #include "fonts.h"
 
 namespace ui {
@@ -445,6 +451,52 @@ bool TableGrid::print(QPrinter* printer) const {
     return painter.end();
 }
 
+bool TableGrid::printToPdf(const QString& path) const {
+    const QString part = path + QStringLiteral(".part");
+    bool written = false;
+    {
+        QPrinter pdf(QPrinter::HighResolution);
+        pdf.setOutputFormat(QPrinter::PdfFormat);
+        applyPrintSettings(pdf);
+        // The paper as the preview shows it, should the operator have turned it there.
+        if (printer_) pdf.setPageLayout(printer_->pageLayout());
+        pdf.setFullPage(true);
+        pdf.setCopyCount(1);
+        pdf.setDocName(documentName_);
+        pdf.setCreator(QStringLiteral("岚禾记账"));
+        pdf.setOutputFileName(part);
+        written = print(&pdf);
+    }
+    // The PDF engine tells no write error: a whole file begins with its header.
+    QFile check(part);
+    written =
+        written && check.open(QIODevice::ReadOnly) && check.read(5) == "%PDF-" && check.size() > 64;
+    check.close();
+    if (written) {
+        // In the earlier file's place in one step.
+        std::error_code error;
+        std::filesystem::rename(std::filesystem::path(part.toStdU16String()),
+                                std::filesystem::path(path.toStdU16String()), error);
+        written = !error;
+    }
+    if (!written) QFile::remove(part);
+    return written;
+}
+
+void TableGrid::savePdf() {
+    const QString name = documentName_.isEmpty() ? QStringLiteral("打印") : documentName_;
+    const std::optional<QString> path = dialogs().askSaveFile(
+        QStringLiteral("保存为PDF"), QDir(saveFolder()).filePath(name + QStringLiteral(".pdf")),
+        QStringLiteral("PDF 文件 (*.pdf)"));
+    if (!path || path->isEmpty()) return;
+    if (!printToPdf(*path)) {
+        dialogs().message(QStringLiteral("文件没有保存成功！"), MessageIcon::Error);
+        return;
+    }
+    rememberSaveFolder(*path);
+    dialogs().message(QStringLiteral("保存成功！"), MessageIcon::Information);
+}
+
 QPrintPreviewDialog* TableGrid::printPreview() const { return preview_.data(); }
 
 void TableGrid::openPrintPreview() {
@@ -468,6 +520,12 @@ void TableGrid::openPrintPreview() {
     dialog->setWindowTitle(QStringLiteral("打印预览"));
     connect(dialog, &QPrintPreviewDialog::paintRequested, this,
             [this](QPrinter* printer) { print(printer); });
+    if (auto* tools = dialog->findChild<QToolBar*>()) {
+        tools->addSeparator();
+        QAction* pdf = tools->addAction(QStringLiteral("保存为PDF…"));
+        pdf->setObjectName(QStringLiteral("保存为PDF"));
+        connect(pdf, &QAction::triggered, this, [this] { savePdf(); });
+    }
     preview_ = dialog;
     dialog->show();
 }

@@ -161,6 +161,17 @@ class TableGrid : public QWidget {
     bool print(QPrinter* printer) const;
     // Hands paper, orientation, copies and margins to the printer.
     void applyPrintSettings(QPrinter& printer) const;
+    // Writes the pages the printer gets to a PDF file: the same layout and
+    // painting, on the paper the preview's printer holds (the print settings
+    // before a preview has opened), one copy. The file is written beside
+    // its place and put there only when complete. False when it could not
+    // be written; an earlier file of that name then stays as it was.
+    bool printToPdf(const QString& path) const;
+
+    // The document's name: the PDF's title and the file name the preview's
+    // "保存为PDF…" suggests.
+    void setDocumentName(const QString& name) { documentName_ = name; }
+    const QString& documentName() const { return documentName_; }
 
     // The font a cell's face and height stand for, its pixel size the height
     // in table units.
@@ -168,7 +179,11 @@ class TableGrid : public QWidget {
 
     // Opens the non-modal print preview of the grid over its window, or
     // brings the open one to the front with the grid's current contents.
+    // Its toolbar ends with "保存为PDF…" (savePdf).
     void openPrintPreview();
+    // "保存为PDF…": asks for the file and writes it with printToPdf, telling
+    // the operator how it went.
+    void savePdf();
     QPrintPreviewDialog* printPreview() const;
     // Tests: called instead of opening the preview (empty: open it again).
     void setPreviewOverride(std::function<void()> override) {
@@ -208,6 +223,7 @@ class TableGrid : public QWidget {
     int headingFirst_ = 0;
     int headingLast_ = 0;
     GridPrintSettings print_;
+    QString documentName_;
 
     std::unique_ptr<QPrinter> printer_;
     QPointer<QPrintPreviewDialog> preview_;

@@ -1,7 +1,9 @@
 #include "widget_dialogs.h"
 
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <memory>
 
 #include "fonts.h"
@@ -54,6 +56,21 @@ bool WidgetDialogs::showQuestion(const QString& text, const QString& caption) {
 
 std::optional<QString> WidgetDialogs::showPasswordPrompt(const QString& title) {
     return PasswordDialog::ask(title);
+}
+
+std::optional<QString> WidgetDialogs::showSaveFileDialog(const QString& caption,
+                                                         const QString& suggestedPath,
+                                                         const QString& filter) {
+    QFileDialog dialog(nullptr, caption, suggestedPath, filter);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // "Excel 工作簿 (*.xlsx)": a name typed without an extension gets .xlsx.
+    const QRegularExpressionMatch suffix =
+        QRegularExpression(QStringLiteral("\\*\\.(\\w+)")).match(filter);
+    if (suffix.hasMatch()) dialog.setDefaultSuffix(suffix.captured(1));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first();
 }
 
 }  // namespace ui

@@ -1,5 +1,5 @@
-// The real dialogs: task-modal message boxes without an owner window, and the
-// password prompt.
+// The real dialogs: task-modal message boxes without an owner window, the
+// password prompt and the save-file dialog.
 #pragma once
 
 #include "dialogs.h"
@@ -19,6 +19,8 @@ class WidgetDialogs : public Dialogs {
     void showMessage(const QString& text, MessageIcon icon, const QString& caption) override;
     bool showQuestion(const QString& text, const QString& caption) override;
     std::optional<QString> showPasswordPrompt(const QString& title) override;
+    std::optional<QString> showSaveFileDialog(const QString& caption, const QString& suggestedPath,
+                                              const QString& filter) override;
 };
 
 }  // namespace ui

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -159,6 +161,101 @@ TEST_F(ComposerDialogTest, TextOutsideGbkReachesTheEntryPageUnchanged) {
     click(dialog->按钮1);
     EXPECT_EQ(entry.编辑框备注->text(), q("😀数量1 加急😀"));
     EXPECT_EQ(entry.编辑框金额->text(), "10");
+}
+
+// --- edge strips --------------------------------------------------------------
+
+class EdgeStripTest : public ComposerDialogTest {
+  protected:
+    // Picks an edge type from the drop-down with the mouse, as the operator does.
+    void chooseEdge(const char* name) {
+        QComboBox* box = dialog->组合框边条;
+        const int index = box->findText(q(name));
+        ASSERT_GE(index, 0) << name;
+        box->showPopup();
+        QAbstractItemView* view = box->view();
+        const QRect rect = view->visualRect(view->model()->index(index, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rect.center());
+        QApplication::processEvents();
+    }
+    void fill(const char* size1, const char* size2, const char* quantity, const char* price) {
+        typeInto(dialog->编辑框尺寸1, size1);
+        typeInto(dialog->编辑框尺寸2, size2);
+        typeInto(dialog->编辑框数量, quantity);
+        typeInto(dialog->编辑框单价, price);
+    }
+    QString note() const { return dialog->透明标签含边条->text(); }
+    QString amount() const { return dialog->标签金额->text(); }
+};
+
+TEST_F(EdgeStripTest, TheBoxOffersTheFourTypesStartingWithNone) {
+    QStringList names;
+    for (int i = 0; i < dialog->组合框边条->count(); ++i) names << dialog->组合框边条->itemText(i);
+    EXPECT_EQ(names, (QStringList{q("无"), q("小灰边"), q("小金银"), q("大金银")}));
+    EXPECT_EQ(dialog->组合框边条->currentIndex(), 0);
+}
+
+TEST_F(EdgeStripTest, EachTypeAddsStripsAtItsPriceToTheAmountAndTheRemark) {
+    // 1.2 × 0.8 m, 2 pieces at 35: 67.2; strips (2.4 + 1.6) / 2.4 = 5/3 per piece.
+    fill("1.2", "0.8", "2", "35");
+    ASSERT_EQ(amount(), "67.2");
+    struct Case {
+        const char* edge;
+        const char* note;
+        const char* amount;
+    };
+    // 5/3 × 2 × 2 = 6.667; × 3 = 10; × 4 = 13.333.
+    for (const Case& c :
+         {Case{"小灰边", "含边条：6.7元", "73.9"}, Case{"小金银", "含边条：10元", "77.2"},
+          Case{"大金银", "含边条：13.3元", "80.5"}}) {
+        SCOPED_TRACE(c.edge);
+        chooseEdge(c.edge);
+        EXPECT_EQ(actions->edgeType(), kEdgeTypes[dialog->组合框边条->findText(q(c.edge))]);
+        EXPECT_EQ(note(), q(c.note));
+        EXPECT_EQ(amount(), c.amount);
+    }
+    dialog->编辑框备注->setText(q("加急"));
+    click(dialog->按钮1);
+    EXPECT_EQ(entry.编辑框备注->text(), q("数量2 尺寸1.2米X0.8米 大金银 加急"));
+    EXPECT_EQ(entry.编辑框金额->text(), "80.5");
+}
+
+TEST_F(EdgeStripTest, TheStripChargeIsRoundedHalfAwayFromZero) {
+    // 0.1 × 0.05 m: strips 0.3 / 2.4 = 0.125, at 2 yuan 0.25, shown 0.3.
+    fill("0.1", "0.05", "1", "100");
+    chooseEdge("小灰边");
+    EXPECT_EQ(note(), q("含边条：0.3元"));
+    EXPECT_EQ(amount(), "0.8");  // 0.5 + 0.25 = 0.75
+    // Choosing none again takes the strips away.
+    chooseEdge("无");
+    EXPECT_EQ(note(), "");
+    EXPECT_EQ(amount(), "0.5");
+    EXPECT_EQ(actions->edgeType(), EdgeType::None);
+}
+
+TEST_F(EdgeStripTest, TheTypeStaysThroughQuantityEditsAndFallsBackToNoneWithoutASize) {
+    fill("1", "0.5", "1", "10");
+    chooseEdge("小金银");  // strips 1.25 × 3 = 3.75
+    EXPECT_EQ(note(), q("含边条：3.8元"));
+    typeInto(dialog->编辑框数量, "0");  // quantity 10
+    EXPECT_EQ(note(), q("含边条：37.5元"));
+    EXPECT_EQ(amount(), "87.5");
+    EXPECT_EQ(dialog->组合框边条->currentText(), q("小金银"));
+
+    // A size missing: quantity × price, and the type falls back to none at the
+    // next recomputation; the box shows it.
+    dialog->编辑框尺寸2->clear();
+    typeInto(dialog->编辑框单价, "0");  // price 100
+    EXPECT_EQ(amount(), "1000");
+    EXPECT_EQ(note(), "");
+    EXPECT_EQ(actions->edgeType(), EdgeType::None);
+    EXPECT_EQ(dialog->组合框边条->currentText(), q("无"));
+    // Choosing a type without both sizes falls back at once.
+    chooseEdge("大金银");
+    EXPECT_EQ(actions->edgeType(), EdgeType::None);
+    EXPECT_EQ(dialog->组合框边条->currentText(), q("无"));
+    click(dialog->按钮1);
+    EXPECT_EQ(entry.编辑框备注->text(), q("数量10 "));
 }
 
 // The whole road: a double click on the entry page's remark box opens the

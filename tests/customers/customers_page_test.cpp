@@ -4,12 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QListWidget>
+#include <QMenu>
 #include <QTest>
 #include <fstream>
+#include <iterator>
 
 #include "../support/record_held_elsewhere.h"
+#include "../support/xlsx_reader.h"
 #include "appearance.h"
 #include "controls.h"
 #include "customer_tables.h"
@@ -451,6 +455,54 @@ TEST_F(CustomersPageTest, RankingRunsFromLargestToSmallestWithRanksAndTotals) {
     for (int r = 0; r < 4; ++r) EXPECT_EQ(list->rowTexts(r), expected[r]) << "row " << r;
     EXPECT_EQ(page_->标签全部已结->text(), QStringLiteral("110.3"));
     EXPECT_EQ(page_->标签全部未结->text(), QStringLiteral("63.6"));
+}
+
+// The ranking's right-click menu writes what the list shows, largest
+// first, and below it the whole ledger's totals as the frame beside it shows.
+TEST_F(CustomersPageTest, RankingExportsHoldTheListAndTheLedgerTotals) {
+    makeCustomerTable();
+    makeLedger({{"甲", 10.25, true},
+                {"乙", 3.333, false},
+                {"", 50, false},
+                {"甲", 10.25, false},
+                {"丙,丁", 100, true}});
+    open();
+    actions_->buildSpendingRanking();
+    QMenu* menu = page_->超级列表框1->contextMenu();
+    QStringList captions;
+    for (QAction* a : menu->actions()) captions << a->text();
+    EXPECT_EQ(captions, (QStringList{"导出到Excel…", "导出CSV…"}));
+
+    const QString csv = QString::fromStdString(file("排行.csv"));
+    dialogs_.answerSaveFile(csv);
+    menu->actions().last()->trigger();
+    std::ifstream in(fsPath(csv.toStdString()), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(bytes,
+              "\xEF\xBB\xBF"
+              "客户,总消费\r\n\"丙,丁\",100\r\n,50\r\n甲,20.5\r\n乙,3.333\r\n"
+              "已结,110.3\r\n未结,63.6\r\n合计,173.9\r\n");
+    ASSERT_EQ(dialogs_.saveFileRequests().size(), 1);
+    EXPECT_TRUE(dialogs_.saveFileRequests()[0].suggestedPath.endsWith("/客户消费排行.csv"));
+    EXPECT_EQ(dialogs_.messageTexts(), QStringList{"导出成功！"});
+
+    if (!exporting::xlsxAvailable()) return;
+    const std::string xlsx = file("排行.xlsx");
+    dialogs_.answerSaveFile(QString::fromStdString(xlsx));
+    menu->actions().first()->trigger();
+    const testsupport::XlsxReader book(xlsx);
+    ASSERT_TRUE(book.ok());
+    EXPECT_NE(book.workbookXml().find("name=\"客户消费排行\""), std::string::npos);
+    EXPECT_EQ(book.cell("A2")->value, "丙,丁");
+    EXPECT_EQ(book.cell("B2")->type, "n");
+    EXPECT_EQ(book.cell("B2")->value, "100");
+    EXPECT_EQ(book.cell("B2")->format, "0.00");
+    EXPECT_FALSE(book.cell("A3"));  // the empty name
+    EXPECT_EQ(book.cell("B5")->value, "3.333");
+    EXPECT_EQ(book.cell("A8")->value, "合计");
+    EXPECT_EQ(book.cell("B8")->value, "173.9");
+    EXPECT_TRUE(book.cell("B8")->bold);
+    EXPECT_EQ(book.lastRow(), 8);
 }
 
 TEST_F(CustomersPageTest, RankingWithoutLedgerReportsIt) {

@@ -4,8 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QPrintPreviewDialog>
+#include <QProcess>
+#include <QRawFont>
+#include <QToolBar>
 
 #include "dates.h"
+#include "fonts.h"
 #include "gbk_text.h"
 #include "page_fixture.h"
 #include "table_grid.h"
@@ -128,6 +135,171 @@ TEST_F(PrintNoteTest, ALongNoteKeepsEachLineOnOneLineAndRepeatsItsHeadings) {
     EXPECT_TRUE(layout.pages[1].heading);
     EXPECT_DOUBLE_EQ(layout.headingTop, layout.rowTops[2]);
     EXPECT_DOUBLE_EQ(layout.headingBottom, layout.rowTops[3]);
+}
+
+// "保存为PDF…" on the preview's toolbar writes the pages the printer gets;
+// pdftotext reads them back.
+class NotePdfTest : public PrintNoteTest {
+  protected:
+#ifndef _WIN32
+    // A poppler tool (pdfinfo, pdftotext) on the PDF.
+    static QString poppler(const char* tool, const QString& pdf, QStringList arguments) {
+        for (QString& a : arguments)
+            if (a == QLatin1String("%pdf")) a = pdf;
+        QProcess p;
+        p.start(QLatin1String(tool), arguments);
+        if (!p.waitForFinished(60000) || p.exitCode() != 0) {
+            ADD_FAILURE() << tool << " failed: " << p.readAllStandardError().toStdString();
+            return {};
+        }
+        return QString::fromUtf8(p.readAllStandardOutput());
+    }
+#endif
+    // Where a CJK face draws a radical and an ideograph with one glyph, the
+    // PDF's text names that glyph by the lower code point, the radical (⽇
+    // for 日, ⼾ for 户). Each radical is folded back to the ideograph that
+    // the same glyph draws in the faces the note may be printed with.
+    static QString foldRadicals(const QString& text) {
+        static const QHash<QChar, QChar> fold = [] {
+            QString ideographs, radicals;
+            for (char16_t u = 0x4E00; u <= 0x9FFF; ++u) ideographs += QChar(u);
+            for (char16_t u = 0x2E80; u <= 0x2FDF; ++u) radicals += QChar(u);
+            QHash<QChar, QChar> map;
+            for (const QString& family : ui::familiesFor(q("宋体")) + ui::familiesFor(q("黑体"))) {
+                QFont font(family);
+                font.setPixelSize(40);
+                const QRawFont raw = QRawFont::fromFont(font);
+                if (!raw.isValid() || raw.familyName() != family) continue;
+                QHash<quint32, QChar> drawnBy;
+                const QList<quint32> glyphs = raw.glyphIndexesForString(ideographs);
+                for (qsizetype i = 0; i < glyphs.size(); ++i)
+                    if (glyphs[i] != 0 && !drawnBy.contains(glyphs[i]))
+                        drawnBy.insert(glyphs[i], ideographs[i]);
+                const QList<quint32> shared = raw.glyphIndexesForString(radicals);
+                for (qsizetype i = 0; i < shared.size(); ++i)
+                    if (shared[i] != 0 && drawnBy.contains(shared[i]) && !map.contains(radicals[i]))
+                        map.insert(radicals[i], drawnBy.value(shared[i]));
+            }
+            return map;
+        }();
+        QString out = text;
+        for (QChar& c : out) c = fold.value(c, c);
+        return out;
+    }
+    // The preview's own entry, as the operator finds it on its toolbar.
+    QAction* pdfEntry(ui::TableGrid& grid) {
+        QPrintPreviewDialog* preview = grid.printPreview();
+        if (!preview) return nullptr;
+        for (QToolBar* bar : preview->findChildren<QToolBar*>())
+            for (QAction* a : bar->actions())
+                if (a->text() == q("保存为PDF…")) return a;
+        return nullptr;
+    }
+};
+
+TEST_F(NotePdfTest, ThePreviewSavesEveryPageWithHeadingsLinesAndTheCapitalTotal) {
+    // Enough lines for three pages; the amounts tell the lines apart.
+    std::vector<std::pair<QString, QString>> lines;  // date text, amount text
+    for (int i = 0; i < 75; ++i) {
+        const int d = 1 + i % 28;
+        put(day(2024, 3, d), "张三", "照片", 100 + i + 0.5, "", i % 2 == 0);
+        lines.emplace_back(q("2024年3月") + QString::number(d) + q("日"),
+                           QString::number(100 + i) + ".5");
+    }
+    ui::TableGrid& grid = openAndSearch("张三");
+    grid.setPreviewOverride({});  // the real preview
+    print();
+    QAction* entry = pdfEntry(grid);
+    ASSERT_NE(entry, nullptr);
+
+    const QString file = QDir(QString::fromStdString(dir_.string())).filePath(q("出货单.pdf"));
+    dialogs_.answerSaveFile(file);
+    entry->trigger();
+    EXPECT_EQ(
+        dialogs_.messages(),
+        (QList<ui::RecordedMessage>{{q("保存成功！"), ui::MessageIcon::Information, q("信息：")}}));
+    ASSERT_EQ(dialogs_.saveFileRequests().size(), 1);
+    EXPECT_EQ(dialogs_.saveFileRequests()[0].caption, q("保存为PDF"));
+    EXPECT_TRUE(dialogs_.saveFileRequests()[0].suggestedPath.endsWith(q("/岚禾图文出货单.pdf")));
+    EXPECT_EQ(dialogs_.saveFileRequests()[0].filter, q("PDF 文件 (*.pdf)"));
+
+    // A4, as many pages as the grid lays out.
+    const int pages = static_cast<int>(grid.layOut().pages.size());
+    ASSERT_GE(pages, 3);
+#ifdef _WIN32
+    // Under wine no poppler tool can be waited for: the page objects and their
+    // size are read from the PDF itself, its text in the Linux build.
+    QFile pdf(file);
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    const QString objects = QString::fromLatin1(pdf.readAll());
+    EXPECT_EQ(objects.count(QRegularExpression(R"re(/Type\s*/Page\b)re")), pages);
+    EXPECT_EQ(objects.count(QRegularExpression(
+                  R"re(/MediaBox\s*\[\s*0\s+0\s+595(\.0*)?\s+84[12](\.0*)?\s*\])re")),
+              pages);
+    grid.printPreview()->close();
+#else
+    const QString info = poppler("pdfinfo", file, {"%pdf"});
+    EXPECT_TRUE(info.contains(QRegularExpression(q("Pages:\\s+") + QString::number(pages) + "\\n")))
+        << info.toStdString();
+    EXPECT_TRUE(info.contains(
+        QRegularExpression(R"re(Page size:\s+595(\.\d+)? x 84[12](\.\d+)? pts \(A4\))re")))
+        << info.toStdString();
+
+    const QStringList text =
+        foldRadicals(poppler("pdftotext", file, {"-layout", "%pdf", "-"})).split(QChar(u'\f'));
+    ASSERT_GE(text.size(), pages);
+    EXPECT_TRUE(text[0].contains(q("岚禾图文出货单")));
+    EXPECT_TRUE(text[0].contains(q("打印时间：")));
+    QString all;
+    for (int page = 0; page < pages; ++page) {
+        SCOPED_TRACE(page);
+        const QString& t = text[page];
+        for (const char* heading : {"序号", "日期", "客户", "项目", "金额", "状态", "备注"})
+            EXPECT_TRUE(t.contains(q(heading))) << heading;
+        EXPECT_TRUE(t.contains(q("第 %1 页，共 %2 页").arg(page + 1).arg(pages)));
+        all += t;
+    }
+    // Every line with its date and amount.
+    for (const auto& [date, amount] : lines) {
+        const QRegularExpression line(QRegularExpression::escape(date) + q("\\s+张三\\s+照片\\s+") +
+                                      QRegularExpression::escape(amount) + q("\\s+(已结|未结)"));
+        EXPECT_TRUE(all.contains(line)) << date.toStdString() << " " << amount.toStdString();
+    }
+    // 75 × 100.5 + 0 + 1 + … + 74 = 10312.5
+    EXPECT_EQ(qc<QLabel>("合计标签")->text(), "10312.5");
+    const QString last = text[pages - 1];
+    EXPECT_TRUE(last.contains(QRegularExpression(
+        q("合计：（大写金额）壹万零叁佰壹拾贰元伍角整\\s+（小写金额）10312\\.5元"))))
+        << last.toStdString();
+    grid.printPreview()->close();
+#endif
+}
+
+TEST_F(NotePdfTest, AFileThatCannotBeWrittenIsReportedAndCancelWritesNothing) {
+    put(day(2024, 3, 1), "张三", "照片", 30, "", true);
+    ui::TableGrid& grid = openAndSearch("张三");
+    grid.setPreviewOverride({});
+    print();
+    QAction* entry = pdfEntry(grid);
+    ASSERT_NE(entry, nullptr);
+
+    dialogs_.cancelSaveFile();
+    entry->trigger();
+    EXPECT_TRUE(dialogs_.messages().isEmpty());
+
+    const auto files = [&] {
+        int n = 0;
+        for (const auto& e : std::filesystem::directory_iterator(dir_)) n += e.is_regular_file();
+        return n;
+    };
+    const int before = files();
+    dialogs_.answerSaveFile(QString::fromStdString((dir_ / "没有的文件夹" / "a.pdf").string()));
+    entry->trigger();
+    EXPECT_EQ(dialogs_.messages(),
+              (QList<ui::RecordedMessage>{
+                  {q("文件没有保存成功！"), ui::MessageIcon::Error, q("信息：")}}));
+    EXPECT_EQ(files(), before);  // no part file left behind
+    grid.printPreview()->close();
 }
 
 }  // namespace

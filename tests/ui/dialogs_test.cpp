@@ -6,6 +6,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -197,6 +199,47 @@ TEST(ScriptedDialogs, GivesQueuedAnswersThenCancels) {
     EXPECT_EQ(d.unansweredCount(), 2);
     EXPECT_EQ(d.passwordTitles(),
               (QStringList{"请输入客户密码", "请输入客户密码", "请输入密码", "请输入密码"}));
+}
+
+TEST(WidgetDialogs, SaveFileAddsTheFiltersExtensionToABareName) {
+    ui::WidgetDialogs real;
+    ui::Dialogs* before = ui::Dialogs::setCurrent(&real);
+    const QString folder = QDir::tempPath();
+    whenModal([](QWidget* modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_EQ(dialog->windowTitle(), "导出到Excel");
+        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+        EXPECT_EQ(dialog->nameFilters(), QStringList{"Excel 工作簿 (*.xlsx)"});
+        EXPECT_EQ(dialog->defaultSuffix(), "xlsx");
+        dialog->selectFile(QStringLiteral("月报"));
+        static_cast<QDialog*>(dialog)->accept();  // as the "保存" button does
+    });
+    EXPECT_EQ(ui::dialogs().askSaveFile("导出到Excel", QDir(folder).filePath("查询结果.xlsx"),
+                                        "Excel 工作簿 (*.xlsx)"),
+              std::optional<QString>(QDir(folder).filePath("月报.xlsx")));
+
+    whenModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+    EXPECT_EQ(ui::dialogs().askSaveFile("导出CSV", "a.csv", "CSV 文件 (*.csv)"), std::nullopt);
+    ui::Dialogs::setCurrent(before);
+}
+
+TEST(ScriptedDialogs, SaveFileDialogsAreRecordedAndTakeQueuedPaths) {
+    ui::ScriptedDialogs d;
+    d.answerSaveFile("/tmp/a.csv");
+    d.cancelSaveFile();
+    EXPECT_EQ(d.pendingSaveFileAnswers(), 2);
+    EXPECT_EQ(ui::dialogs().askSaveFile("导出CSV", "/x/查询结果.csv", "CSV 文件 (*.csv)"),
+              std::optional<QString>("/tmp/a.csv"));
+    EXPECT_EQ(ui::dialogs().askSaveFile("保存为PDF", "/x/b.pdf", "PDF 文件 (*.pdf)"), std::nullopt);
+    EXPECT_EQ(d.unansweredCount(), 0);
+    EXPECT_EQ(ui::dialogs().askSaveFile("导出CSV", "c.csv", "CSV 文件 (*.csv)"), std::nullopt);
+    EXPECT_EQ(d.unansweredCount(), 1);
+    using Request = ui::ScriptedDialogs::SaveFileRequest;
+    EXPECT_EQ(d.saveFileRequests(),
+              (QList<Request>{{"导出CSV", "/x/查询结果.csv", "CSV 文件 (*.csv)"},
+                              {"保存为PDF", "/x/b.pdf", "PDF 文件 (*.pdf)"},
+                              {"导出CSV", "c.csv", "CSV 文件 (*.csv)"}}));
 }
 
 TEST(ScriptedDialogs, InstallsItselfAndPutsThePreviousOneBack) {

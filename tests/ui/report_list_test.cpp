@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -279,3 +281,53 @@ TEST_F(ReportListTest, ReplacingTheColumnsEmptiesTheList) {
 }
 
 }  // namespace
+
+// The right-click menu: pages add entries to the list's one menu; it opens
+// over rows and empty space alike, and stays shut while it has no entry.
+class ReportListMenuTest : public ReportListTest {
+  protected:
+    void rightClickAt(QPoint pos, QContextMenuEvent::Reason reason = QContextMenuEvent::Mouse) {
+        QContextMenuEvent event(reason, pos, list.viewport()->mapToGlobal(pos));
+        QApplication::sendEvent(list.viewport(), &event);
+    }
+    void TearDown() override { list.contextMenu()->hide(); }
+};
+
+TEST_F(ReportListMenuTest, OpensOverRowsAndEmptySpaceOnceItHasAnEntry) {
+    fill(4);
+    showList();
+    QSignalSpy opening(&list, &ReportList::contextMenuAboutToOpen);
+    rightClickAt(cellCenter(2, 2));
+    EXPECT_FALSE(list.contextMenu()->isVisible());  // nothing to offer
+    EXPECT_EQ(opening.size(), 0);
+
+    // A separator alone, or an entry hidden, offers nothing either.
+    list.contextMenu()->addSeparator();
+    QAction* hidden = list.contextMenu()->addAction("隐藏的");
+    hidden->setVisible(false);
+    rightClickAt(cellCenter(2, 2));
+    EXPECT_FALSE(list.contextMenu()->isVisible());
+
+    QAction* entry = list.contextMenu()->addAction("导出CSV…");
+    rightClickAt(cellCenter(2, 2));
+    EXPECT_TRUE(list.contextMenu()->isVisible());
+    ASSERT_EQ(opening.size(), 1);
+    EXPECT_EQ(opening[0][0].toInt(), 2);
+    list.contextMenu()->hide();
+
+    rightClickAt(QPoint(150, 190));  // below the last row
+    EXPECT_TRUE(list.contextMenu()->isVisible());
+    ASSERT_EQ(opening.size(), 2);
+    EXPECT_EQ(opening[1][0].toInt(), -1);
+    list.contextMenu()->hide();
+
+    // The menu key opens it at the current row.
+    list.setCurrentRow(1);
+    rightClickAt(QPoint(0, 0), QContextMenuEvent::Keyboard);
+    ASSERT_EQ(opening.size(), 3);
+    EXPECT_EQ(opening[2][0].toInt(), 1);
+    const QRect row1 = list.visualRect(list.model()->index(1, 1));
+    EXPECT_TRUE(QRect(list.viewport()->mapToGlobal(row1.topLeft()), row1.size())
+                    .contains(list.contextMenu()->pos()));
+    (void)entry;
+}

@@ -28,6 +28,7 @@
 #include "report_list.h"
 #include "rollup_menu.h"
 #include "settings_page.h"
+#include "statistics_window.h"
 #include "toolbar.h"
 #include "transparent_label.h"
 
@@ -38,7 +39,7 @@ class WindowLayout : public ::testing::Test {};
 
 using Windows =
     ::testing::Types<ui::MainBar, ui::EntryPage, ui::QueryPage, ui::CustomersPage, ui::SettingsPage,
-                     ui::ComposerDialog, ui::BackupWindow, ui::RecycleWindow>;
+                     ui::ComposerDialog, ui::BackupWindow, ui::RecycleWindow, ui::StatisticsWindow>;
 TYPED_TEST_SUITE(WindowLayout, Windows);
 
 QString caption(const QWidget* c) {
@@ -205,10 +206,28 @@ TYPED_TEST(WindowLayout, TabFollowsTheReadingOrder) {
                 << stops[j].toStdString() << " comes after " << stops[i].toStdString();
 }
 
-TEST(ComposerDialog, TabGoesThroughTheSizesQuantityPriceAndRemarkThenTheButtons) {
+TEST(ComposerDialog, TabGoesThroughTheSizesQuantityPriceEdgeAndRemarkThenTheButtons) {
     ui::ComposerDialog dialog;
-    EXPECT_EQ(tabStops(dialog), (QStringList{"编辑框尺寸1", "编辑框尺寸2", "编辑框数量",
-                                             "编辑框单价", "编辑框备注", "按钮2", "按钮1"}));
+    EXPECT_EQ(tabStops(dialog),
+              (QStringList{"编辑框尺寸1", "编辑框尺寸2", "编辑框数量", "编辑框单价", "组合框边条",
+                           "编辑框备注", "按钮2", "按钮1"}));
+}
+
+// The edge strip's label and box were added to a fixed layout: they take
+// only room no other control of their frame had.
+TEST(ComposerDialog, TheEdgeStripControlsStandInFreeSpace) {
+    ui::ComposerDialog dialog;
+    for (QWidget* added : std::initializer_list<QWidget*>{dialog.标签12, dialog.组合框边条}) {
+        ASSERT_EQ(added->parentWidget(), dialog.外形框1);
+        EXPECT_TRUE(dialog.外形框1->rect().contains(added->geometry()));
+        for (QWidget* other : dialog.外形框1->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (other == dialog.标签12 || other == dialog.组合框边条) continue;
+            EXPECT_FALSE(other->geometry().intersects(added->geometry()))
+                << added->objectName().toStdString() << " over "
+                << other->objectName().toStdString();
+        }
+    }
+    EXPECT_FALSE(dialog.组合框边条->isEditable());
 }
 
 TEST(EntryPage, TabGoesThroughTheFormAsItReadsThenToRecording) {

@@ -33,6 +33,10 @@ void ScriptedDialogs::answerPassword(const QString& typed) {
 
 void ScriptedDialogs::cancelPassword() { passwordAnswers_.push_back({true, QString()}); }
 
+void ScriptedDialogs::answerSaveFile(const QString& path) { saveFileAnswers_.push_back(path); }
+
+void ScriptedDialogs::cancelSaveFile() { saveFileAnswers_.push_back(std::nullopt); }
+
 QStringList ScriptedDialogs::messageTexts() const {
     QStringList texts;
     for (const RecordedMessage& m : messages_) texts.append(m.text);
@@ -42,6 +46,7 @@ QStringList ScriptedDialogs::messageTexts() const {
 void ScriptedDialogs::clearRecords() {
     messages_.clear();
     passwordTitles_.clear();
+    saveFileRequests_.clear();
     unanswered_ = 0;
 }
 
@@ -70,6 +75,19 @@ std::optional<QString> ScriptedDialogs::showPasswordPrompt(const QString& title)
     passwordAnswers_.pop_front();
     if (answer.cancelled) return std::nullopt;
     return answer.typed;
+}
+
+std::optional<QString> ScriptedDialogs::showSaveFileDialog(const QString& caption,
+                                                           const QString& suggestedPath,
+                                                           const QString& filter) {
+    saveFileRequests_.append({caption, suggestedPath, filter});
+    if (saveFileAnswers_.empty()) {
+        ++unanswered_;
+        return std::nullopt;
+    }
+    const std::optional<QString> answer = saveFileAnswers_.front();
+    saveFileAnswers_.pop_front();
+    return answer;
 }
 
 }  // namespace ui

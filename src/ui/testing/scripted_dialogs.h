@@ -12,6 +12,8 @@
 // Question icon); password prompts are recorded by title. Questions and
 // prompts take the queued answers in order; with none queued a question is
 // answered Cancel and a prompt is cancelled, and unansweredCount() counts it.
+// Save-file dialogs are recorded and take queued paths the same way (none
+// queued: cancelled).
 #pragma once
 
 #include <QList>
@@ -48,17 +50,27 @@ class ScriptedDialogs : public Dialogs {
     void answerQuestion(bool ok);
     void answerPassword(const QString& typed);
     void cancelPassword();
+    void answerSaveFile(const QString& path);
+    void cancelSaveFile();
 
     // What was shown.
     const QList<RecordedMessage>& messages() const { return messages_; }
     QStringList messageTexts() const;
     const QStringList& passwordTitles() const { return passwordTitles_; }
+    struct SaveFileRequest {
+        QString caption;
+        QString suggestedPath;
+        QString filter;
+        bool operator==(const SaveFileRequest&) const = default;
+    };
+    const QList<SaveFileRequest>& saveFileRequests() const { return saveFileRequests_; }
 
     // Questions and prompts that found no queued answer.
     int unansweredCount() const { return unanswered_; }
     // Answers queued but not used yet.
     int pendingQuestionAnswers() const { return static_cast<int>(questionAnswers_.size()); }
     int pendingPasswordAnswers() const { return static_cast<int>(passwordAnswers_.size()); }
+    int pendingSaveFileAnswers() const { return static_cast<int>(saveFileAnswers_.size()); }
 
     // Forgets what was shown (the queued answers stay).
     void clearRecords();
@@ -67,6 +79,8 @@ class ScriptedDialogs : public Dialogs {
     void showMessage(const QString& text, MessageIcon icon, const QString& caption) override;
     bool showQuestion(const QString& text, const QString& caption) override;
     std::optional<QString> showPasswordPrompt(const QString& title) override;
+    std::optional<QString> showSaveFileDialog(const QString& caption, const QString& suggestedPath,
+                                              const QString& filter) override;
 
   private:
     Dialogs* previous_;
@@ -78,6 +92,8 @@ class ScriptedDialogs : public Dialogs {
         QString typed;
     };
     std::deque<PasswordAnswer> passwordAnswers_;
+    QList<SaveFileRequest> saveFileRequests_;
+    std::deque<std::optional<QString>> saveFileAnswers_;
     int unanswered_ = 0;
 };
 
