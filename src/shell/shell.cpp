@@ -180,16 +180,11 @@ void Shell::createMainBar() {
     };
     loaders.query = [this](ui::QueryPage& page) {
         new ledger::QueryPageActions(page);
-        // The list's right button has no other use here: it offers what was
-        // deleted recently.
-        ui::ReportList* list = page.超级列表框统计;
-        list->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(list, &QWidget::customContextMenuRequested, &page, [this, list](const QPoint& at) {
-            QMenu menu(list);
-            menu.setFont(list->font());
-            QAction* recent = menu.addAction(QStringLiteral("最近删除…"));
-            if (menu.exec(list->viewport()->mapToGlobal(at)) == recent) openRecycleWindow();
-        });
+        // The list's right-click menu (export, business figures) also offers
+        // what was deleted recently.
+        QMenu* menu = page.超级列表框统计->contextMenu();
+        connect(menu->addAction(QStringLiteral("最近删除…")), &QAction::triggered, &page,
+                [this] { openRecycleWindow(); });
     };
     loaders.customers = [this](ui::CustomersPage& page) {
         // Owned by the page; every change refills the entry page's box while it exists.

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -27,7 +28,10 @@
 #include "image_button.h"
 #include "main_bar.h"
 #include "pages.h"
+#include "query_page.h"
 #include "recycle_bin.h"
+#include "recycle_window.h"
+#include "report_list.h"
 #include "rollup_menu.h"
 #include "scripted_dialogs.h"
 #include "settings_table.h"
@@ -111,6 +115,34 @@ TEST_F(ShellTest, SettingsReadAtStartGateThePages) {
     dialogs_.answerPassword("9");
     EXPECT_NE(s.pages().openPage(shell::PageId::Query), nullptr);
     EXPECT_EQ(dialogs_.passwordTitles(), QStringList{"请输入查询密码"});
+}
+
+TEST_F(ShellTest, TheQueryListsMenuHoldsExportFiguresAndWhatWasDeleted) {
+    writeSettings({});
+    auto& s = makeShell();
+    ASSERT_EQ(s.start(), std::nullopt);
+    ASSERT_NE(s.pages().openPage(shell::PageId::Query), nullptr);
+    QMenu* menu = s.pages().queryPage()->超级列表框统计->contextMenu();
+    QStringList captions;
+    QAction* recent = nullptr;
+    for (QAction* a : menu->actions()) {
+        if (a->isSeparator()) continue;
+        captions << a->text();
+        if (a->text() == QStringLiteral("最近删除…")) recent = a;
+    }
+    EXPECT_TRUE(captions.contains(QStringLiteral("导出CSV…"))) << captions.join(' ').toStdString();
+    EXPECT_TRUE(captions.contains(QStringLiteral("经营统计…")));
+    ASSERT_NE(recent, nullptr);
+    // The entry opens the recently deleted window (modal); it is closed again.
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        if (auto* w = qobject_cast<ui::RecycleWindow*>(QApplication::activeModalWidget())) {
+            opened = true;
+            w->reject();
+        }
+    });
+    recent->trigger();
+    EXPECT_TRUE(opened);
 }
 
 TEST_F(ShellTest, AnotherCopyRuns) {
