@@ -114,5 +114,13 @@ int main(int argc, char** argv) {
     ui::StatisticsWindow statistics(nullptr, ui::ChartDrawing::Painted);
     ledger::fillStatisticsWindow(statistics, figures, 45366);
     save(statistics, dir, "statistics_window_painted");
+    // A new shop: no entries yet.
+    ledger::BusinessFigures none;
+    none.year = 2024;
+    none.month = 3;
+    for (int i = 0; i < ledger::kFigureMonths; ++i)
+        none.months[static_cast<std::size_t>(i)] = {i < 9 ? 2023 : 2024, (i + 3) % 12 + 1, {}};
+    ledger::fillStatisticsWindow(statistics, none, 45366);
+    save(statistics, dir, "statistics_window_painted_empty");
     return 0;
 }
