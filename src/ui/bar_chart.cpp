@@ -123,8 +123,8 @@ BarChart::Geometry BarChart::layOut() const {
     const int top = kMargin + g.legend.height() + fm.height() / 2;
     const int bottom = height() - kMargin - fm.height() - kGap;  // last row of the plot + 1
     if (orientation_ == Qt::Vertical) {
-        // Ticks about two and a half lines apart.
-        g.scale = niceScale(low, high, std::max(1, (bottom - top) / (fm.height() * 5 / 2)));
+        // Ticks at least a line and a half apart.
+        g.scale = niceScale(low, high, std::max(1, (bottom - top) / (fm.height() * 3 / 2)));
         int labels = 0;
         for (double t = g.scale.low; t <= g.scale.high + g.scale.step / 2; t += g.scale.step)
             labels = std::max(labels, fm.horizontalAdvance(figure(t)));
