@@ -153,25 +153,6 @@ TEST_F(Months, LegendShowsEachSeriesColourAboveThePlotAndCaptionsSitUnderTheBars
     }
 }
 
-TEST_F(Months, TheValueAxisHasAFewRoundTicksCoveringTheBars) {
-    for (const double top : {0.4, 7.0, 86.0, 999.0, 8600.0, 123456.0}) {
-        SCOPED_TRACE(top);
-        set({top, 0, 0, 0}, {0, 0, 0, 0});
-        const QList<double> ticks = chart.ticks();
-        ASSERT_GE(ticks.size(), 2);
-        EXPECT_LE(ticks.size(), 9);
-        EXPECT_EQ(ticks.front(), 0);
-        EXPECT_EQ(ticks.back(), chart.axisHigh());
-        EXPECT_GE(ticks.back(), top);
-        // The step is 1, 2 or 5 times a power of ten, whole yuan.
-        const double step = ticks[1] - ticks[0];
-        const double mantissa = step / std::pow(10, std::floor(std::log10(step)));
-        EXPECT_TRUE(mantissa == 1 || mantissa == 2 || mantissa == 5) << step;
-        // Not more than one step of air above the top bar.
-        EXPECT_LT(ticks.back() - top, step + 1e-9);
-    }
-}
-
 TEST_F(Months, EmptyDataDrawsAxesAndNoBar) {
     for (const bool noCategories : {true, false}) {
         SCOPED_TRACE(noCategories);
