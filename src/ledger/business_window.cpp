@@ -14,6 +14,7 @@
 #include <QValueAxis>
 #endif
 
+#include "bar_chart.h"
 #include "dates.h"
 #include "fonts.h"
 #include "gbk_text.h"
@@ -25,7 +26,6 @@ namespace {
 
 QString shown(double value) { return QString::fromStdString(shownTotal(value)); }
 
-#if LANHE_CHARTS
 const QColor kSettledColour(76, 153, 92);
 const QColor kUnsettledColour(235, 142, 52);
 const QColor kCustomerColour(70, 120, 190);
@@ -39,6 +39,58 @@ QFont chartFont() {
     return font;
 }
 
+// Hovering a month's bar names the month and both parts.
+QString monthTip(const MonthTakings& m) {
+    return QStringLiteral("%1年%2月\n已结：%3 元\n未结：%4 元\n合计：%5 元")
+        .arg(m.year)
+        .arg(m.month)
+        .arg(shown(m.takings.settled), shown(m.takings.unsettled), shown(m.takings.all()));
+}
+
+QString customerName(const CustomerSum& c) {
+    const QString name = ui::fromGbk(c.name);
+    return name.isEmpty() ? QStringLiteral("（空）") : name;
+}
+
+// The painted charts, for a build without Qt Charts: the same bars,
+// colours, captions and tips.
+void paintMonths(ui::BarChart& chart, const BusinessFigures& f) {
+    ui::BarChart::Series settled{QStringLiteral("已结"), kSettledColour, {}};
+    ui::BarChart::Series unsettled{QStringLiteral("未结"), kUnsettledColour, {}};
+    QStringList categories, tips;
+    for (const MonthTakings& m : f.months) {
+        settled.values << barValue(m.takings.settled);
+        unsettled.values << barValue(m.takings.unsettled);
+        categories << QStringLiteral("%1月").arg(m.month);
+        tips << monthTip(m);
+    }
+    chart.setFont(chartFont());
+    chart.setOrientation(Qt::Vertical);
+    chart.setLegendVisible(true);
+    chart.setBarWidth(0.6);
+    chart.setCategories(categories);
+    chart.setSeries({settled, unsettled});
+    chart.setToolTips(tips);
+}
+
+void paintCustomers(ui::BarChart& chart, const BusinessFigures& f) {
+    ui::BarChart::Series sums{QStringLiteral("总消费"), kCustomerColour, {}};
+    QStringList names;
+    for (const CustomerSum& c : f.topCustomers) {  // largest first, on top
+        sums.values << barValue(c.sum);
+        names << customerName(c);
+    }
+    chart.setFont(chartFont());
+    chart.setOrientation(Qt::Horizontal);
+    chart.setLegendVisible(false);
+    chart.setValueLabelsVisible(true);
+    chart.setBarWidth(0.7);
+    chart.setHeadroom(1.25);  // room after the longest bar for its figure
+    chart.setCategories(names);
+    chart.setSeries({sums});
+}
+
+#if LANHE_CHARTS
 // A chart that blends into its frame: no background, little margin, no
 // animation (the window opens at once).
 QChart* plainChart() {
@@ -106,22 +158,15 @@ void fillMonths(ui::StatisticsWindow& w, const BusinessFigures& f) {
     series->attachAxis(y);
     chart->legend()->setAlignment(Qt::AlignTop);
 
-    // Hovering a bar names its month and both parts.
     const auto months = f.months;
     QObject::connect(series, &QAbstractBarSeries::hovered, chart, [months](bool on, int index) {
         if (!on || index < 0 || index >= static_cast<int>(months.size())) {
             QToolTip::hideText();
             return;
         }
-        const MonthTakings& m = months[static_cast<std::size_t>(index)];
-        QToolTip::showText(
-            QCursor::pos(),
-            QStringLiteral("%1年%2月\n已结：%3 元\n未结：%4 元\n合计：%5 元")
-                .arg(m.year)
-                .arg(m.month)
-                .arg(shown(m.takings.settled), shown(m.takings.unsettled), shown(m.takings.all())));
+        QToolTip::showText(QCursor::pos(), monthTip(months[static_cast<std::size_t>(index)]));
     });
-    show(*w.图表月份, chart);
+    show(*w.图表月份->qtChartView(), chart);
 }
 
 void fillCustomers(ui::StatisticsWindow& w, const BusinessFigures& f) {
@@ -135,8 +180,7 @@ void fillCustomers(ui::StatisticsWindow& w, const BusinessFigures& f) {
     for (auto it = f.topCustomers.rbegin(); it != f.topCustomers.rend(); ++it) {
         const double v = barValue(it->sum);
         sums->append(v);
-        const QString name = ui::fromGbk(it->name);
-        names << (name.isEmpty() ? QStringLiteral("（空）") : name);
+        names << customerName(*it);
         high = std::max(high, v);
         low = std::min(low, v);
     }
@@ -162,7 +206,7 @@ void fillCustomers(ui::StatisticsWindow& w, const BusinessFigures& f) {
     QValueAxis* x = valueAxis(low, high * 1.25);
     chart->addAxis(x, Qt::AlignBottom);
     series->attachAxis(x);
-    show(*w.图表客户, chart);
+    show(*w.图表客户->qtChartView(), chart);
 }
 #endif
 
@@ -191,9 +235,11 @@ void fillStatisticsWindow(ui::StatisticsWindow& w, const BusinessFigures& f, dou
     w.标签本月已结->setText(shown(f.monthTakings.settled));
     w.标签本月未结->setText(shown(f.monthTakings.unsettled));
     w.标签本月合计->setText(shown(f.monthTakings.all()));
+    if (ui::BarChart* months = w.图表月份->barChart()) paintMonths(*months, f);
+    if (ui::BarChart* customers = w.图表客户->barChart()) paintCustomers(*customers, f);
 #if LANHE_CHARTS
-    fillMonths(w, f);
-    fillCustomers(w, f);
+    if (w.图表月份->qtChartView()) fillMonths(w, f);
+    if (w.图表客户->qtChartView()) fillCustomers(w, f);
 #endif
 }
 

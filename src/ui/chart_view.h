@@ -1,27 +1,44 @@
-// The view a chart is shown in: Qt Charts' QChartView where the build has Qt
-// Charts; where it has not (a Windows build whose Qt lacks the module), a
-// label in the chart's place that says so, while the rest of the window works.
+// Where the statistics window shows a chart. Qt Charts draws it where the
+// build has that module (the Linux build); elsewhere, or when asked, the
+// program's own painted bar chart does, so the Windows build shows the same
+// two charts.
 #pragma once
+
+#include <QWidget>
 
 #if LANHE_CHARTS
 #include <QChartView>
-#else
-#include <QLabel>
 #endif
 
 namespace ui {
 
-#if LANHE_CHARTS
-using ChartView = QChartView;
-#else
-class ChartView : public QLabel {
+class BarChart;
+
+enum class ChartDrawing { QtCharts, Painted };
+
+// Qt Charts where it is compiled in.
+inline constexpr ChartDrawing kDefaultChartDrawing =
+    LANHE_CHARTS ? ChartDrawing::QtCharts : ChartDrawing::Painted;
+
+class ChartView : public QWidget {
     Q_OBJECT
   public:
     explicit ChartView(QWidget* parent = nullptr);
-};
+
+    // Shows an empty chart of that drawing in place of the present one. A
+    // build without Qt Charts always paints.
+    void setDrawing(ChartDrawing drawing);
+    ChartDrawing drawing() const;
+
+    // The painted chart, or null while Qt Charts draws.
+    BarChart* barChart() const;
+#if LANHE_CHARTS
+    // Qt Charts' view, or null while the chart is painted.
+    QChartView* qtChartView() const;
 #endif
 
-// What a build without charts shows in their place.
-inline constexpr const char16_t* kNoChartsText = u"此版本不含图表组件，图表无法显示。";
+  private:
+    QWidget* content_ = nullptr;
+};
 
 }  // namespace ui

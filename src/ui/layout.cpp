@@ -142,18 +142,7 @@ void configure(QWidget* control, const ControlSpec& desc) {
         case Kind::Grid:
             control->hide();
             break;
-        case Kind::Chart: {
-#if LANHE_CHARTS
-            auto* view = static_cast<QChartView*>(control);
-            view->setRenderHint(QPainter::Antialiasing);
-            view->setFrameShape(QFrame::NoFrame);
-            // A picture: nothing to type into, no Tab stop.
-            view->setFocusPolicy(Qt::NoFocus);
-            for (QWidget* inner : view->findChildren<QWidget*>())
-                inner->setFocusPolicy(Qt::NoFocus);
-#endif
-            break;
-        }
+        case Kind::Chart:  // a ui::ChartView sets itself up
         case Kind::ComboBox:
         case Kind::DropDownList:  // its owner fills in the entries
         case Kind::ListBox:

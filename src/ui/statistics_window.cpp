@@ -36,9 +36,13 @@ const std::array kLayout{
 
 std::span<const LayoutRow<StatisticsWindow>> StatisticsWindow::layout() { return kLayout; }
 
-StatisticsWindow::StatisticsWindow(QWidget* parent) : QDialog(parent) {
+StatisticsWindow::StatisticsWindow(QWidget* parent, ChartDrawing charts) : QDialog(parent) {
     setUpWindow(this, kWidth, kHeight);
     buildLayout<StatisticsWindow>(*this, layout());
+    if (charts != kDefaultChartDrawing) {
+        图表月份->setDrawing(charts);
+        图表客户->setDrawing(charts);
+    }
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     // Figures read from the right, as in a ledger.

@@ -18,7 +18,9 @@ class StatisticsWindow : public QDialog {
     static constexpr int kWidth = 700;
     static constexpr int kHeight = 580;
 
-    explicit StatisticsWindow(QWidget* parent = nullptr);
+    // `charts`: who draws the two charts (Qt Charts where it is built in).
+    explicit StatisticsWindow(QWidget* parent = nullptr,
+                              ChartDrawing charts = kDefaultChartDrawing);
 
     // The controls, in creation order.
     static std::span<const LayoutRow<StatisticsWindow>> layout();

@@ -13,11 +13,14 @@
 #include <QHorizontalBarSeries>
 #include <QStackedBarSeries>
 #endif
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
 #include "../support/record_held_elsewhere.h"
+#include "bar_chart.h"
 #include "business_figures.h"
+#include "business_window.h"
 #include "page_fixture.h"
 #include "statistics_window.h"
 #include "xlsx_reader.h"
@@ -172,6 +175,72 @@ class StatisticsTest : public QueryMenuTest {
         entry("经营统计…")->trigger();
         return queryActions_->statisticsWindow();
     }
+    void putSample() {
+        put(day(2023, 3, 31), "老客", "照片", 1000, "", true);  // before the twelve months
+        put(day(2023, 4, 1), "老客", "照片", 10.25, "", true);
+        put(day(2023, 12, 5), "张三", "相框", 20, "", false);
+        put(day(2024, 1, 9), "李四", "装裱", 5.05, "", true);
+        put(day(2024, 3, 2), "张三", "照片", 30.04, "", true);
+        put(day(2024, 3, 14), "李四", "照片", 7, "", false);
+        put(day(2024, 3, 14), "", "照片", 2, "", false);
+    }
+
+    // What the two charts show, whoever draws them; the customers top down.
+    struct Charts {
+        QStringList parts, months;
+        QList<double> settled, unsettled;
+        QStringList names;
+        QList<double> sums;
+    };
+    static Charts contents(ui::StatisticsWindow& w) {
+        Charts out;
+        if (const ui::BarChart* months = w.图表月份->barChart()) {
+            out.months = months->categories();
+            for (const ui::BarChart::Series& s : months->series()) out.parts << s.name;
+            if (months->series().size() == 2) {
+                out.settled = months->series()[0].values;
+                out.unsettled = months->series()[1].values;
+            }
+        }
+        if (const ui::BarChart* top = w.图表客户->barChart()) {
+            out.names = top->categories();
+            if (top->series().size() == 1) out.sums = top->series()[0].values;
+        }
+#if LANHE_CHARTS
+        if (QChartView* view = w.图表月份->qtChartView()) {
+            out.months = categories(view, Qt::Horizontal);
+            if (auto* months = series<QStackedBarSeries>(view)) {
+                for (const QBarSet* set : months->barSets()) out.parts << set->label();
+                if (months->count() == 2) {
+                    out.settled = values(months->barSets()[0]);
+                    out.unsettled = values(months->barSets()[1]);
+                }
+            }
+        }
+        // Qt Charts draws its first category at the bottom.
+        if (QChartView* view = w.图表客户->qtChartView()) {
+            out.names = categories(view, Qt::Vertical);
+            std::reverse(out.names.begin(), out.names.end());
+            if (auto* top = series<QHorizontalBarSeries>(view); top && top->count() == 1) {
+                out.sums = values(top->barSets()[0]);
+                std::reverse(out.sums.begin(), out.sums.end());
+            }
+        }
+#endif
+        return out;
+    }
+    static void expectSampleCharts(ui::StatisticsWindow& w) {
+        const Charts c = contents(w);
+        EXPECT_EQ(c.parts, (QStringList{q("已结"), q("未结")}));
+        EXPECT_EQ(c.months,
+                  (QStringList{q("4月"), q("5月"), q("6月"), q("7月"), q("8月"), q("9月"),
+                               q("10月"), q("11月"), q("12月"), q("1月"), q("2月"), q("3月")}));
+        EXPECT_EQ(c.settled, (QList<double>{10.3, 0, 0, 0, 0, 0, 0, 0, 0, 5.1, 0, 30}));
+        EXPECT_EQ(c.unsettled, (QList<double>{0, 0, 0, 0, 0, 0, 0, 0, 20, 0, 0, 9}));
+        EXPECT_EQ(c.names, (QStringList{q("老客"), q("张三"), q("李四"), q("（空）")}));
+        EXPECT_EQ(c.sums, (QList<double>{1010.3, 50, 12.1, 2}));
+    }
+
 #if LANHE_CHARTS
     template <typename Series>
     static Series* series(QChartView* view) {
@@ -192,13 +261,7 @@ class StatisticsTest : public QueryMenuTest {
 };
 
 TEST_F(StatisticsTest, ShowsTheMonthsCustomersAndTotalsOfTheWholeLedger) {
-    put(day(2023, 3, 31), "老客", "照片", 1000, "", true);  // before the twelve months
-    put(day(2023, 4, 1), "老客", "照片", 10.25, "", true);
-    put(day(2023, 12, 5), "张三", "相框", 20, "", false);
-    put(day(2024, 1, 9), "李四", "装裱", 5.05, "", true);
-    put(day(2024, 3, 2), "张三", "照片", 30.04, "", true);
-    put(day(2024, 3, 14), "李四", "照片", 7, "", false);
-    put(day(2024, 3, 14), "", "照片", 2, "", false);
+    putSample();
     openQueryPage();
     queryActions_->setToday(day(2024, 3, 15));
     search("张三");  // the list shows two entries; the figures are the whole ledger's
@@ -218,33 +281,45 @@ TEST_F(StatisticsTest, ShowsTheMonthsCustomersAndTotalsOfTheWholeLedger) {
     EXPECT_EQ(w->标签本月合计->text(), "39");
     EXPECT_EQ(w->分组框1->title(), q("近十二个月营业额（2023年4月至2024年3月）"));
 
-#if LANHE_CHARTS
-    auto* months = series<QStackedBarSeries>(w->图表月份);
-    ASSERT_NE(months, nullptr);
-    ASSERT_EQ(months->count(), 2);
-    EXPECT_EQ(months->barSets()[0]->label(), q("已结"));
-    EXPECT_EQ(months->barSets()[1]->label(), q("未结"));
-    EXPECT_EQ(categories(w->图表月份, Qt::Horizontal),
-              (QStringList{q("4月"), q("5月"), q("6月"), q("7月"), q("8月"), q("9月"), q("10月"),
-                           q("11月"), q("12月"), q("1月"), q("2月"), q("3月")}));
-    EXPECT_EQ(values(months->barSets()[0]),
-              (QList<double>{10.3, 0, 0, 0, 0, 0, 0, 0, 0, 5.1, 0, 30}));
-    EXPECT_EQ(values(months->barSets()[1]), (QList<double>{0, 0, 0, 0, 0, 0, 0, 0, 20, 0, 0, 9}));
-
-    // Largest first from the top: the bottom category is the last.
-    auto* top = series<QHorizontalBarSeries>(w->图表客户);
-    ASSERT_NE(top, nullptr);
-    EXPECT_EQ(categories(w->图表客户, Qt::Vertical),
-              (QStringList{q("（空）"), q("李四"), q("张三"), q("老客")}));
-    EXPECT_EQ(values(top->barSets()[0]), (QList<double>{2, 12.1, 50, 1010.3}));
-#else
-    // Without Qt Charts the window says so where the charts would be.
-    for (ui::ChartView* view : {w->图表月份, w->图表客户}) {
-        EXPECT_TRUE(view->isVisible());
-        EXPECT_EQ(view->text(), QString::fromUtf16(ui::kNoChartsText));
-    }
-#endif
+    // Qt Charts where the build has it, else the painted charts.
+    EXPECT_EQ(w->图表月份->drawing(), ui::kDefaultChartDrawing);
+    EXPECT_EQ(w->图表客户->drawing(), ui::kDefaultChartDrawing);
+    expectSampleCharts(*w);
     w->close();
+}
+
+// A build without Qt Charts (the Windows one): the window paints the same
+// charts, with the bars where they belong.
+TEST_F(StatisticsTest, ThePaintedChartsShowTheSameBars) {
+    putSample();
+    const std::optional<BusinessFigures> figures = businessFigures(day(2024, 3, 15));
+    ASSERT_TRUE(figures);
+    ui::StatisticsWindow w(nullptr, ui::ChartDrawing::Painted);
+    fillStatisticsWindow(w, *figures, day(2024, 3, 15));
+    ui::BarChart* months = w.图表月份->barChart();
+    ui::BarChart* top = w.图表客户->barChart();
+    ASSERT_TRUE(months && top);
+    expectSampleCharts(w);
+    EXPECT_EQ(months->orientation(), Qt::Vertical);
+    EXPECT_EQ(top->orientation(), Qt::Horizontal);
+    w.show();
+    // The chart takes its frame's place, in the program's face.
+    EXPECT_EQ(months->size(), w.图表月份->size());
+    EXPECT_EQ(months->font().family(), w.font().family());
+    // March (the last slot): 30 settled, 9 unsettled on top of it.
+    QImage image(months->size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    months->render(&image);
+    const QRect plot = months->plotArea();
+    const int x = plot.left() + plot.width() * 23 / 24;
+    QList<int> rows[2];
+    for (int y = plot.top(); y <= plot.bottom(); ++y)
+        for (int part = 0; part < 2; ++part)
+            if (image.pixelColor(x, y) == months->series()[part].colour) rows[part] << y;
+    ASSERT_FALSE(rows[0].isEmpty() || rows[1].isEmpty());
+    EXPECT_NEAR(static_cast<double>(rows[1].size()) / rows[0].size(), 9.0 / 30, 0.05);
+    EXPECT_EQ(rows[1].back() + 1, rows[0].front());
+    w.close();
 }
 
 TEST_F(StatisticsTest, OpeningAgainShowsTheSameWindowWithNewFigures) {

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "business_window.h"
 #include "composer_dialog.h"
 #include "customers_page.h"
 #include "entry_page.h"
@@ -18,6 +19,7 @@
 #include "report_list.h"
 #include "rollup_menu.h"
 #include "settings_page.h"
+#include "statistics_window.h"
 
 namespace {
 
@@ -86,5 +88,39 @@ int main(int argc, char** argv) {
 
     ui::ComposerDialog composer;
     save(composer, dir, "composer_dialog");
+
+    // The statistics window as a build without Qt Charts paints it, with a
+    // refund in one month.
+    ledger::BusinessFigures figures;
+    figures.year = 2024;
+    figures.month = 3;
+    for (int i = 0; i < ledger::kFigureMonths; ++i) {
+        ledger::MonthTakings& m = figures.months[static_cast<std::size_t>(i)];
+        m.year = i < 9 ? 2023 : 2024;
+        m.month = (i + 3) % 12 + 1;
+        m.takings = {2000.0 + 530.0 * ((i * 7) % 10), 300.0 + 410.0 * ((i * 3) % 8)};
+    }
+    figures.months[5].takings.unsettled = -600;
+    const char* names[] = {"\xcd\xf5\xd0\xa1\xc3\xf7", "\xc0\xee\xc0\xf6",
+                           "\xd6\xdc\xbc\xc7\xd3\xb0\xc2\xa5", ""};  // GBK
+    double sum = 26012.9;
+    for (const char* name : names) {
+        figures.topCustomers.push_back({name, sum});
+        sum = sum * 0.55;
+    }
+    figures.yearTakings = {45376.2, 23299.7};
+    figures.monthTakings = {434.5, 360};
+    figures.entries = 248;
+    ui::StatisticsWindow statistics(nullptr, ui::ChartDrawing::Painted);
+    ledger::fillStatisticsWindow(statistics, figures, 45366);
+    save(statistics, dir, "statistics_window_painted");
+    // A new shop: no entries yet.
+    ledger::BusinessFigures none;
+    none.year = 2024;
+    none.month = 3;
+    for (int i = 0; i < ledger::kFigureMonths; ++i)
+        none.months[static_cast<std::size_t>(i)] = {i < 9 ? 2023 : 2024, (i + 3) % 12 + 1, {}};
+    ledger::fillStatisticsWindow(statistics, none, 45366);
+    save(statistics, dir, "statistics_window_painted_empty");
     return 0;
 }
