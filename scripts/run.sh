@@ -15,7 +15,7 @@ fi
 
 bash scripts/setup.sh
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLANHE_GUI=ON >/dev/null
 cmake --build build -j "$(nproc)" --target lanhe-ledger edbtool
 
 bin="$root/build/bin"
