@@ -73,31 +73,13 @@ find_tarball() {
   return 1
 }
 
-as_root() {
-  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
-}
-
-# apt-get source needs deb-src lines; they are made from the machine's own
-# Debian entries.
-ensure_deb_src() {
-  if apt-get source --print-uris qt6-base 2>/dev/null | grep -qF .dsc; then
-    return 0
-  fi
-  log "adding deb-src entries for Debian's archive"
-  local list=/etc/apt/sources.list.d/lanhe-deb-src.sources
-  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
-    sed 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | as_root tee "$list" >/dev/null
-  else
-    grep -h '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' |
-      as_root tee /etc/apt/sources.list.d/lanhe-deb-src.list >/dev/null
-  fi
-  as_root apt-get update -qq
-}
+# as_root, ensure_deb_src
+source "$root/scripts/debian-source.sh"
 
 # Unpacks Debian's qt6-base source (with Debian's patches) into $work/qtbase.
 fetch_source() {
   [ -d "$work/qtbase" ] && return 0
-  ensure_deb_src
+  ensure_deb_src qt6-base
   log "fetching Debian's qt6-base source"
   mkdir -p "$work/download"
   (cd "$work/download" && apt-get source --download-only -qq qt6-base >/dev/null 2>&1) || {

@@ -41,26 +41,8 @@ fi
 
 log() { echo "xlsxwriter-mingw: $*" >&2; }
 
-as_root() {
-  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
-}
-
-# apt-get source needs deb-src lines; they are made from the machine's own
-# Debian entries (as scripts/qt-mingw.sh does).
-ensure_deb_src() {
-  if apt-get source --print-uris libxlsxwriter 2>/dev/null | grep -qF .dsc; then
-    return 0
-  fi
-  log "adding deb-src entries for Debian's archive"
-  local list=/etc/apt/sources.list.d/lanhe-deb-src.sources
-  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
-    sed 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | as_root tee "$list" >/dev/null
-  else
-    grep -h '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' |
-      as_root tee /etc/apt/sources.list.d/lanhe-deb-src.list >/dev/null
-  fi
-  as_root apt-get update -qq
-}
+# as_root, ensure_deb_src
+source "$root/scripts/debian-source.sh"
 
 # Unpacks Debian's source of package $1 into $work/$1. The newest version is
 # tried first, then the older ones: a mirror may lack the security suite's.
@@ -144,7 +126,7 @@ trap 'rm -rf "$work"' EXIT
 rm -rf "$prefix"
 started=$SECONDS
 
-ensure_deb_src
+ensure_deb_src libxlsxwriter
 fetch_source zlib
 fetch_source libxlsxwriter
 build_zlib
