@@ -99,23 +99,7 @@ void EntryPageActions::refreshEntryList() {
         return;
     }
 
-    list.setUpdatesEnabled(false);
-    list.reserveRows(static_cast<int>(found.rows.size()));
-    std::size_t r = 0;
-    for (const FoundRecord& row : found.rows) {
-        const LedgerRecord& rec = row.record;
-        list.addRow({QString(), QString::number(r + 1), ui::fromGbk(rec.客户),
-                     ui::fromGbk(rec.事件), ui::fromGbk(convert::numberToText(rec.金额)),
-                     statusCellText(rec.状态), ui::fromGbk(rec.备注)},
-                    rec.状态 ? 1 : 0);
-        state_.entryRowMap[r] = row.recordNumber;
-        state_.entryRowIds[r++] = row.recordId;
-    }
-    // No map entry outlives the rows it was written for.
-    std::fill(state_.entryRowMap.begin() + static_cast<std::ptrdiff_t>(r), state_.entryRowMap.end(),
-              0);
-    std::fill(state_.entryRowIds.begin() + static_cast<std::ptrdiff_t>(r), state_.entryRowIds.end(),
-              0);
+    fillEntryRows(list, found, false, state_.entryRowMap, state_.entryRowIds);
 
     page_.合计标签->setText(QString());
     numberRowsAndSum(list, kAmount, *page_.合计标签);

@@ -1,7 +1,9 @@
 #include "page_helpers.h"
 
 #include <QLabel>
+#include <algorithm>
 
+#include "dates.h"
 #include "gbk_text.h"
 #include "numbers.h"
 #include "report_list.h"
@@ -49,6 +51,26 @@ void numberRowsAndSum(ui::ReportList& list, int amountColumn, QLabel& total) {
 
 QString statusCellText(bool settled) {
     return QString::fromUtf8(settled ? text::kSettled : text::kUnsettled);
+}
+
+void fillEntryRows(ui::ReportList& list, const ScanResult& found, bool withDay,
+                   RowRecordMap& numbers, RowRecordMap& ids) {
+    list.setUpdatesEnabled(false);
+    list.reserveRows(static_cast<int>(found.rows.size()));
+    std::size_t r = 0;
+    for (const FoundRecord& row : found.rows) {
+        const LedgerRecord& rec = row.record;
+        QStringList cells{QString(), QString::number(r + 1)};
+        if (withDay) cells << ui::fromGbk(convert::dateToText(rec.日期));
+        cells << ui::fromGbk(rec.客户) << ui::fromGbk(rec.事件)
+              << ui::fromGbk(convert::numberToText(rec.金额)) << statusCellText(rec.状态)
+              << ui::fromGbk(rec.备注);
+        list.addRow(cells, rec.状态 ? 1 : 0);
+        numbers[r] = row.recordNumber;
+        ids[r++] = row.recordId;
+    }
+    std::fill(numbers.begin() + static_cast<std::ptrdiff_t>(r), numbers.end(), 0);
+    std::fill(ids.begin() + static_cast<std::ptrdiff_t>(r), ids.end(), 0);
 }
 
 }  // namespace ledger

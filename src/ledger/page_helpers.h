@@ -6,6 +6,7 @@
 #include <QString>
 #include <string>
 
+#include "ledger_table.h"
 #include "sort_order.h"
 
 class QLabel;
@@ -55,5 +56,14 @@ void numberRowsAndSum(ui::ReportList& list, int amountColumn, QLabel& total);
 
 // "已结" or "未结".
 QString statusCellText(bool settled);
+
+// Puts the found entries into `list` (emptied before), one row each: "序",
+// the day (only where `withDay`), customer, item, amount, status, remark,
+// the status image 1 when settled. Each row's record number and id go to
+// `numbers` and `ids`; their entries past the rows are cleared, so that no
+// entry outlives the rows it was written for. Updates stay off for the caller
+// to total the rows; it turns them on again.
+void fillEntryRows(ui::ReportList& list, const ScanResult& found, bool withDay,
+                   RowRecordMap& numbers, RowRecordMap& ids);
 
 }  // namespace ledger

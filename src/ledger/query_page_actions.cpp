@@ -179,23 +179,7 @@ void QueryPageActions::runQuery(QueryKind kind) {
         return;
     }
 
-    list.setUpdatesEnabled(false);
-    list.reserveRows(static_cast<int>(found.rows.size()));
-    std::size_t r = 0;
-    for (const FoundRecord& row : found.rows) {
-        const LedgerRecord& rec = row.record;
-        list.addRow({QString(), QString::number(r + 1), ui::fromGbk(convert::dateToText(rec.日期)),
-                     ui::fromGbk(rec.客户), ui::fromGbk(rec.事件),
-                     ui::fromGbk(convert::numberToText(rec.金额)), statusCellText(rec.状态),
-                     ui::fromGbk(rec.备注)},
-                    rec.状态 ? 1 : 0);
-        state_.queryRowMap[r] = row.recordNumber;
-        state_.queryRowIds[r++] = row.recordId;
-    }
-    std::fill(state_.queryRowMap.begin() + static_cast<std::ptrdiff_t>(r), state_.queryRowMap.end(),
-              0);
-    std::fill(state_.queryRowIds.begin() + static_cast<std::ptrdiff_t>(r), state_.queryRowIds.end(),
-              0);
+    fillEntryRows(list, found, true, state_.queryRowMap, state_.queryRowIds);
     list.setUpdatesEnabled(true);
 
     state_.lastQueryMode = static_cast<int>(kind);
