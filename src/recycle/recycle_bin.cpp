@@ -262,6 +262,19 @@ BinResult putBack(std::string_view binFile, std::int32_t id, std::string_view le
             values[i] = TableValue::text(
                 schema::fitToField(target.fields(), own[i].name, values[i].asText()));
     }
+    if (entry.source == Source::Customers) {
+        // A customer of that name is in the table (added again since, or
+        // never removed because the program stopped between the bin and the
+        // delete): a second one would show twice in every list.
+        const std::string_view nameField =
+            schema::customers::kFields[schema::customers::k姓名].name;
+        const std::string name = values[schema::customers::k姓名].asText();
+        if (!target.goFirst()) return BinResult::OpenFailed;
+        const tables::FindResult same = target.find(
+            [&] { return !target.isDeleted() && target.read(nameField).asText() == name; });
+        if (!same.status) return BinResult::OpenFailed;
+        if (same.found) return BinResult::AlreadyThere;
+    }
     const bool appended = target.append(values).ok();
     target.close();
     if (!appended) return BinResult::WriteFailed;

@@ -48,12 +48,13 @@ struct Deleted {
 
 enum class BinResult {
     Ok,
-    OpenFailed,   // the bin (or, for putBack, the record's table) cannot be opened or made
-    ReadFailed,   // it could not be read to the end
-    TooLong,      // a text is longer than the bin's field: nothing was written
-    WriteFailed,  // the table refused the append, delete mark or purge
-    Gone,         // no such entry in the bin
-    NotTakenOut,  // putBack: the record is back in its table, but the bin still holds it
+    OpenFailed,    // the bin (or, for putBack, the record's table) cannot be opened or made
+    ReadFailed,    // it could not be read to the end
+    TooLong,       // a text is longer than the bin's field: nothing was written
+    WriteFailed,   // the table refused the append, delete mark or purge
+    Gone,          // no such entry in the bin
+    NotTakenOut,   // putBack: the record is back in its table, but the bin still holds it
+    AlreadyThere,  // putBack: a customer of that name is in the table: nothing was written
 };
 
 // Appends a record that is about to be removed from its table. A missing bin

@@ -88,6 +88,9 @@ void RecycleWindowActions::putBackSelected() {
             say(text::kGone, ui::MessageIcon::Warning);
             fillList();
             return;
+        case BinResult::AlreadyThere:
+            say(text::kAlreadyThere, ui::MessageIcon::Warning);
+            return;
         case BinResult::OpenFailed:
             say(toLedger ? text::kLedgerNotRead : text::kCustomersNotRead, ui::MessageIcon::Error);
             return;

@@ -28,6 +28,7 @@ inline constexpr const char* kCustomersNotRead = "客户数据库没有读取成
 inline constexpr const char* kNotPutBack = "还原出错！";
 inline constexpr const char* kNotTakenOut = "已还原，但没能从回收站中移除，请不要再次还原！";
 inline constexpr const char* kGone = "该项目已不在回收站中！";
+inline constexpr const char* kAlreadyThere = "客户列表中已有该客户，没有还原！";
 inline constexpr const char* kFromLedger = "记账";
 inline constexpr const char* kFromCustomers = "客户";
 }  // namespace text

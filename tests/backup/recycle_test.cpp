@@ -147,5 +147,30 @@ TEST_F(RecycleBin, PutBackIntoATableThatCannotBeOpenedKeepsTheEntry) {
     EXPECT_EQ(inBin().size(), 1u);
 }
 
+TEST_F(RecycleBin, ACustomerWhoseNameIsInTheTableAgainIsNotPutBackTwice) {
+    addCustomer("王小明");
+    const auto customers = records(at("客户.EDB"));
+    ASSERT_EQ(customers.size(), 1u);
+    // In the bin and in the table at once: added anew since the delete, or
+    // the program stopped between the bin and the delete.
+    std::int32_t id = 0;
+    ASSERT_EQ(recycle::putInBin(recycle::kBinFile, Source::Customers, customers[0], {},
+                                toDateTime(clock_.now()), id),
+              BinResult::Ok);
+    EXPECT_EQ(recycle::putBack(recycle::kBinFile, id, "记账.edb", "客户"), BinResult::AlreadyThere);
+    EXPECT_EQ(records(at("客户.EDB")).size(), 1u);
+    EXPECT_EQ(inBin().size(), 1u);
+    // Once the table's one is gone, the kept one comes back.
+    {
+        tables::TableFile t;
+        ASSERT_TRUE(t.open(at("客户"), tables::kAccessPassword));
+        ASSERT_TRUE(t.markDeleted());
+        ASSERT_TRUE(t.purge());
+    }
+    EXPECT_EQ(recycle::putBack(recycle::kBinFile, id, "记账.edb", "客户"), BinResult::Ok);
+    EXPECT_EQ(records(at("客户.EDB")), customers);
+    EXPECT_TRUE(inBin().empty());
+}
+
 }  // namespace
 }  // namespace backup::testing
