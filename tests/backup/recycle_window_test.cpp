@@ -30,7 +30,7 @@ class RecycleWindowTest : public BackupTest {
         makeTables();
         addEntry(35);
         addEntry(48);
-        addCustomer("李丽");
+        addCustomer("王小明");  // another customer stays in the table
         // The entry of 48 first, the customer a minute later.
         ASSERT_EQ(ledger::deleteRecord({2, 2}, {std::string(recycle::kBinFile), &clock_}),
                   ledger::LedgerStatus::Ok);
@@ -91,6 +91,18 @@ TEST_F(RecycleWindowTest, PutBackAppendsTheEntryAndRefillsThePages) {
     actions_->putBackSelected();
     EXPECT_EQ(records(at("客户.EDB")).back(), kept->at(0).values);
     EXPECT_EQ(list()->rowCount(), 0);
+}
+
+TEST_F(RecycleWindowTest, ACustomerWhoseNameIsInTheTableIsNotPutBackTwice) {
+    addCustomer("李丽");
+    open();
+    list()->setRowSelected(0, true);
+    actions_->putBackSelected();
+    EXPECT_EQ(dialogs_.messages(), (QList<RecordedMessage>{{q("客户列表中已有该客户，没有还原！"),
+                                                            MessageIcon::Warning, q("信息：")}}));
+    EXPECT_EQ(records(at("客户.EDB")).size(), 2u);
+    EXPECT_EQ(list()->rowCount(), 2);
+    EXPECT_EQ(refills_, 0);
 }
 
 TEST_F(RecycleWindowTest, PutBackNeedsAPick) {
